@@ -1,0 +1,325 @@
+// The headless backend's window system, device, sound output, clock and threads.
+#include "platform/headless/headless_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quarvel::platform::headless {
+namespace {
+
+constexpr std::uint64_t kTicksPerBlank = 1000;  // a tick is 1/fps ms
+constexpr std::uint64_t kSoundRate = 44100;
+
+class HeadlessClipper final : public Clipper {
+ public:
+  Result setWindow(WindowHandle) override { return kOk; }
+};
+
+class HeadlessSurface final : public Surface {
+ public:
+  HeadlessSurface(HeadlessPlatform& host, std::uint32_t width, std::uint32_t height,
+                  bool withBackBuffer)
+      : host_(host), width_(width), height_(height), memory_(std::size_t{width} * height) {
+    if (withBackBuffer) back_ = new HeadlessSurface(host, width, height, false);
+  }
+
+  Result getAttachedSurface(std::uint32_t, Surface*& out) override {
+    out = back_;
+    return back_ != nullptr ? kOk : kFailed;
+  }
+  Result setClipper(Clipper&) override { return kOk; }
+  Result getPixelFormat(PixelFormat& format) override {
+    format = {kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
+    return kOk;
+  }
+  Result restore() override { return kOk; }
+  bool isLost() override { return false; }
+  Result lock(LockedSurface& locked) override {
+    locked = {memory_.data(), static_cast<std::int32_t>(width_ * 4), width_, height_, 32};
+    return kOk;
+  }
+  Result unlock() override { return kOk; }
+  Result flip(Surface& target) override {
+    const auto& shown = static_cast<HeadlessSurface&>(target);
+    host_.showPicture(shown.memory_.data(), shown.width_, shown.height_, shown.width_);
+    host_.waitForVerticalBlank();
+    return kOk;
+  }
+  // The headless screen takes one picture per vertical blank however it
+  // arrives, so a windowed display is paced like a full-screen one.
+  Result blit(const Rect&, Surface& source) override { return flip(source); }
+  void release() override {
+    delete back_;
+    delete this;
+  }
+
+ private:
+  ~HeadlessSurface() = default;
+  friend class HeadlessDrawDevice;
+
+  HeadlessPlatform& host_;
+  std::uint32_t width_;
+  std::uint32_t height_;
+  std::vector<std::uint32_t> memory_;
+  HeadlessSurface* back_ = nullptr;
+};
+
+class HeadlessDrawDevice final : public DrawDevice {
+ public:
+  explicit HeadlessDrawDevice(HeadlessPlatform& host) : host_(host) {}
+
+  Result setCooperativeLevel(WindowHandle, std::uint32_t) override { return kOk; }
+  // The in-memory screen has only the 32-bit mode.
+  Result setDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bits) override {
+    if (bits != 32 || width == 0 || height == 0) return kFailed;
+    modeWidth_ = width;
+    modeHeight_ = height;
+    return kOk;
+  }
+  Result createSurface(const SurfaceRequest& request, Surface*& out) override {
+    if ((request.capabilities & kCapsPrimarySurface) != 0) {
+      const bool flipChain = (request.capabilities & kCapsFlip) != 0 && request.backBufferCount > 0;
+      out = new HeadlessSurface(host_, modeWidth_, modeHeight_, flipChain);
+    } else {
+      if (request.width == 0 || request.height == 0) return kFailed;
+      out = new HeadlessSurface(host_, request.width, request.height, false);
+    }
+    return kOk;
+  }
+  Result createClipper(Clipper*& out) override {
+    clippers_.push_back(std::make_unique<HeadlessClipper>());
+    out = clippers_.back().get();
+    return kOk;
+  }
+  void release() override { delete this; }
+
+ private:
+  ~HeadlessDrawDevice() = default;
+
+  HeadlessPlatform& host_;
+  // Without a mode (windowed) the primary stands for a desktop of this size.
+  std::uint32_t modeWidth_ = 1920;
+  std::uint32_t modeHeight_ = 1080;
+  std::vector<std::unique_ptr<HeadlessClipper>> clippers_;
+};
+
+class HeadlessDeviceInterface final : public DeviceInterface {
+ public:
+  explicit HeadlessDeviceInterface(HeadlessPlatform& host) : host_(host) {}
+  Result queryDrawDevice(DrawDevice*& out) override {
+    out = new HeadlessDrawDevice(host_);
+    return kOk;
+  }
+  void release() override { delete this; }
+
+ private:
+  ~HeadlessDeviceInterface() = default;
+  HeadlessPlatform& host_;
+};
+
+class HeadlessSoundDevice final : public SoundDevice {
+ public:
+  explicit HeadlessSoundDevice(HeadlessPlatform& host) : host_(host) {}
+
+  void prepareLoop(const void* data, std::uint32_t bytes) override {
+    auto& p = host_.playback();
+    p.ring = static_cast<const std::int16_t*>(data);
+    p.ringFrames = bytes / 4;
+  }
+  void write() override {
+    auto& p = host_.playback();
+    if (p.ring == nullptr || p.ringFrames == 0) return;
+    p.startTick = host_.ticksNow();
+    p.framesPlayed = 0;
+    p.playing = true;
+  }
+  std::uint32_t playPositionBytes() override {
+    const auto& p = host_.playback();
+    return p.playing ? static_cast<std::uint32_t>(p.framesPlayed * 4) : 0;
+  }
+  void reset() override { host_.playback().playing = false; }
+  void unprepare() override { host_.playback() = {}; }
+  void close() override {
+    host_.playback() = {};
+    host_.soundDeviceClosed();
+    delete this;
+  }
+
+ private:
+  ~HeadlessSoundDevice() = default;
+  HeadlessPlatform& host_;
+};
+
+}  // namespace
+
+HeadlessPlatform::HeadlessPlatform(HeadlessOptions options) : options_(options) {
+  if (options_.fps == 0) options_.fps = 60;
+  scheduler_.setTimeListener([this](std::uint64_t tick) { advanceSound(tick); });
+}
+
+HeadlessPlatform::~HeadlessPlatform() = default;
+
+Platform HeadlessPlatform::platform() { return {*this, *this, *this, *this, *this}; }
+
+void HeadlessPlatform::setFrameSink(FrameSink sink) { frameSink_ = std::move(sink); }
+
+void HeadlessPlatform::pressEscape() { escape_ = true; }
+
+void HeadlessPlatform::closeWindow() {
+  for (const auto& [handle, window] : windows_) {
+    messages_.push_back({handle, kMessageClose, 0, 0});
+  }
+}
+
+CursorHandle HeadlessPlatform::loadArrowCursor() { return 1; }
+
+bool HeadlessPlatform::registerClass(const WindowClass& windowClass) {
+  if (windowClass.className == nullptr || windowClass.procedure == nullptr) return false;
+  return classes_.emplace(windowClass.className, windowClass).second;
+}
+
+bool HeadlessPlatform::unregisterClass(const char* className) {
+  return className != nullptr && classes_.erase(className) == 1;
+}
+
+Rect HeadlessPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
+  return client;  // no borders on an invisible screen
+}
+
+WindowHandle HeadlessPlatform::createWindow(const WindowRequest& request) {
+  if (request.className == nullptr) return 0;
+  const auto found = classes_.find(request.className);
+  if (found == classes_.end()) return 0;
+  const WindowHandle handle = nextWindow_++;
+  windows_[handle] = {found->second.procedure, request.width, request.height};
+  return handle;
+}
+
+std::intptr_t HeadlessPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t,
+                                                       std::uintptr_t, std::intptr_t) {
+  return 0;
+}
+
+bool HeadlessPlatform::destroyWindow(WindowHandle window) {
+  const auto found = windows_.find(window);
+  if (found == windows_.end()) return false;
+  const WindowProcedure procedure = found->second.procedure;
+  procedure(*this, window, kMessageDestroy, 0, 0);
+  windows_.erase(window);
+  return true;
+}
+
+bool HeadlessPlatform::peekMessage(Message& message, bool remove) {
+  if (!messages_.empty()) {
+    message = messages_.front();
+    if (remove) messages_.pop_front();
+    return true;
+  }
+  // The quit message comes after every other pending message.
+  if (quitPosted_) {
+    message = {0, kMessageQuit, static_cast<std::uintptr_t>(quitCode_), 0};
+    if (remove) quitPosted_ = false;
+    return true;
+  }
+  return false;
+}
+
+void HeadlessPlatform::translateMessage(const Message&) {}
+
+std::intptr_t HeadlessPlatform::dispatchMessage(const Message& message) {
+  const auto found = windows_.find(message.window);
+  if (found == windows_.end()) return 0;
+  return found->second.procedure(*this, message.window, message.message, message.wParam,
+                                 message.lParam);
+}
+
+void HeadlessPlatform::postQuitMessage(int exitCode) {
+  quitPosted_ = true;
+  quitCode_ = exitCode;
+}
+
+bool HeadlessPlatform::escapePressed() {
+  const bool pressed = escape_;
+  escape_ = false;
+  return pressed;
+}
+
+void HeadlessPlatform::showCursor(bool show) { cursorVisible_ = show; }
+
+void HeadlessPlatform::messageBox(const char* text) {
+  lastMessageBox_ = text != nullptr ? text : "";
+  std::fprintf(stderr, "%s\n", lastMessageBox_.c_str());
+}
+
+Rect HeadlessPlatform::clientRect(WindowHandle window) {
+  const auto found = windows_.find(window);
+  if (found == windows_.end()) return {};
+  return {0, 0, found->second.width, found->second.height};
+}
+
+Point HeadlessPlatform::clientToScreen(WindowHandle, Point point) { return point; }
+
+Result HeadlessPlatform::createDevice(DeviceInterface*& out) {
+  out = new HeadlessDeviceInterface(*this);
+  return kOk;
+}
+
+SoundDevice* HeadlessPlatform::openDevice(const WaveFormat& format) {
+  if (soundOpen_ || format.channels != 2 || format.framesPerSecond != kSoundRate ||
+      format.bitsPerSample != 16) {
+    return nullptr;
+  }
+  soundOpen_ = true;
+  return new HeadlessSoundDevice(*this);
+}
+
+std::uint32_t HeadlessPlatform::milliseconds() {
+  return static_cast<std::uint32_t>(scheduler_.now() / options_.fps);
+}
+
+ThreadHandle HeadlessPlatform::startTimeCritical(ThreadProcedure procedure, void* context) {
+  if (procedure == nullptr) return 0;
+  return scheduler_.start([procedure, context] { procedure(context); });
+}
+
+void HeadlessPlatform::forget(ThreadHandle thread) { scheduler_.join(thread); }
+
+void HeadlessPlatform::sleep(std::uint32_t ms) {
+  scheduler_.waitUntil(scheduler_.now() + std::uint64_t{ms} * options_.fps);
+}
+
+void HeadlessPlatform::showPicture(const std::uint32_t* pixels, std::uint32_t width,
+                                   std::uint32_t height, std::uint32_t pitchPixels) {
+  if (frameSink_) {
+    if (pitchPixels == width) {
+      frameSink_(framesPresented_, pixels, width, height);
+    } else {
+      std::vector<std::uint32_t> packed(std::size_t{width} * height);
+      for (std::uint32_t y = 0; y < height; ++y) {
+        std::copy_n(pixels + std::size_t{y} * pitchPixels, width, packed.begin() + y * width);
+      }
+      frameSink_(framesPresented_, packed.data(), width, height);
+    }
+  }
+  ++framesPresented_;
+}
+
+void HeadlessPlatform::waitForVerticalBlank() {
+  const std::uint64_t now = scheduler_.now();
+  scheduler_.waitUntil((now / kTicksPerBlank + 1) * kTicksPerBlank);
+}
+
+// Plays every frame that falls due up to `tick`, reading the looping buffer as
+// it stands before any thread runs at the new time.
+void HeadlessPlatform::advanceSound(std::uint64_t tick) {
+  Playback& p = playback_;
+  if (!p.playing || tick < p.startTick) return;
+  const std::uint64_t due = (tick - p.startTick) * kSoundRate / (kTicksPerBlank * options_.fps);
+  for (; p.framesPlayed < due; ++p.framesPlayed) {
+    const std::uint64_t frame = p.framesPlayed % p.ringFrames;
+    recording_.push_back(p.ring[2 * frame]);
+    recording_.push_back(p.ring[2 * frame + 1]);
+  }
+}
+
+}  // namespace quarvel::platform::headless

@@ -1,0 +1,450 @@
+// SDL2 implementation of the window system, display device, sound output, clock and threads.
+#include "platform/sdl/sdl_platform.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace quarvel::platform::sdl {
+namespace {
+
+SDL_Window* asWindow(void* native) { return static_cast<SDL_Window*>(native); }
+
+// A surface in main memory; the primary one also owns the renderer that puts
+// pictures on the screen.
+class SdlSurface final : public Surface {
+ public:
+  SdlSurface(std::uint32_t width, std::uint32_t height)
+      : width_(width), height_(height), memory_(std::size_t{width} * height) {}
+
+  // Makes this the screen: a renderer on `window` with a logical size of
+  // width x height and nearest-neighbour scaling.
+  bool attachScreen(SDL_Window* window, bool vsync) {
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    renderer_ = SDL_CreateRenderer(window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+    if (renderer_ == nullptr) return false;
+    SDL_RenderSetLogicalSize(renderer_, static_cast<int>(width_), static_cast<int>(height_));
+    return true;
+  }
+
+  Result getAttachedSurface(std::uint32_t, Surface*& out) override {
+    out = back_.get();
+    return back_ ? kOk : kFailed;
+  }
+  Result setClipper(Clipper&) override { return kOk; }
+  Result getPixelFormat(PixelFormat& format) override {
+    format = {kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
+    return kOk;
+  }
+  Result restore() override { return kOk; }
+  bool isLost() override { return false; }
+  Result lock(LockedSurface& locked) override {
+    locked = {memory_.data(), static_cast<std::int32_t>(width_ * 4), width_, height_, 32};
+    return kOk;
+  }
+  Result unlock() override { return kOk; }
+  Result flip(Surface& target) override { return show(static_cast<SdlSurface&>(target)); }
+  Result blit(const Rect&, Surface& source) override {
+    return show(static_cast<SdlSurface&>(source));
+  }
+  void release() override {
+    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+    delete this;
+  }
+
+  void setBack(std::unique_ptr<SdlSurface, void (*)(SdlSurface*)> back) { back_ = std::move(back); }
+
+ private:
+  ~SdlSurface() = default;
+
+  Result show(const SdlSurface& source) {
+    if (renderer_ == nullptr) return kFailed;
+    if (texture_ == nullptr || textureWidth_ != source.width_ || textureHeight_ != source.height_) {
+      if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+      texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                                   static_cast<int>(source.width_),
+                                   static_cast<int>(source.height_));
+      if (texture_ == nullptr) return kFailed;
+      textureWidth_ = source.width_;
+      textureHeight_ = source.height_;
+    }
+    SDL_UpdateTexture(texture_, nullptr, source.memory_.data(), static_cast<int>(source.width_ * 4));
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);  // waits for the vertical blank when vsync is on
+    return kOk;
+  }
+
+  std::uint32_t width_;
+  std::uint32_t height_;
+  std::vector<std::uint32_t> memory_;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  std::uint32_t textureWidth_ = 0;
+  std::uint32_t textureHeight_ = 0;
+  std::unique_ptr<SdlSurface, void (*)(SdlSurface*)> back_{nullptr, [](SdlSurface* s) {
+                                                             s->release();
+                                                           }};
+};
+
+class SdlClipper final : public Clipper {
+ public:
+  Result setWindow(WindowHandle window) override { return window != 0 ? kOk : kFailed; }
+};
+
+class SdlDrawDevice final : public DrawDevice {
+ public:
+  explicit SdlDrawDevice(SdlPlatform& host) : host_(host) {}
+
+  Result setCooperativeLevel(WindowHandle window, std::uint32_t flags) override {
+    if (host_.nativeWindow(window) == nullptr) return kFailed;
+    window_ = window;
+    exclusive_ = (flags & kCooperativeExclusiveFullScreen) == kCooperativeExclusiveFullScreen;
+    return kOk;
+  }
+
+  // Any size is a logical size over the desktop; only 32 bits are offered.
+  Result setDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bits) override {
+    SDL_Window* window = asWindow(host_.nativeWindow(window_));
+    if (!exclusive_ || window == nullptr || bits != 32 || width == 0 || height == 0) return kFailed;
+    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return kFailed;
+    modeWidth_ = width;
+    modeHeight_ = height;
+    return kOk;
+  }
+
+  Result createSurface(const SurfaceRequest& request, Surface*& out) override {
+    SDL_Window* window = asWindow(host_.nativeWindow(window_));
+    if ((request.capabilities & kCapsPrimarySurface) != 0) {
+      if (window == nullptr) return kFailed;
+      std::uint32_t width = modeWidth_;
+      std::uint32_t height = modeHeight_;
+      if (!exclusive_) {
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(window, &w, &h);
+        width = static_cast<std::uint32_t>(w);
+        height = static_cast<std::uint32_t>(h);
+      }
+      if (width == 0 || height == 0) return kFailed;
+      auto* primary = new SdlSurface(width, height);
+      if (!primary->attachScreen(window, true)) {
+        primary->release();
+        return kFailed;
+      }
+      if (exclusive_ && (request.capabilities & kCapsFlip) != 0 && request.backBufferCount > 0) {
+        primary->setBack({new SdlSurface(width, height), [](SdlSurface* s) { s->release(); }});
+      }
+      out = primary;
+      return kOk;
+    }
+    if (request.width == 0 || request.height == 0) return kFailed;
+    out = new SdlSurface(request.width, request.height);
+    return kOk;
+  }
+
+  Result createClipper(Clipper*& out) override {
+    clippers_.push_back(std::make_unique<SdlClipper>());
+    out = clippers_.back().get();
+    return kOk;
+  }
+
+  void release() override { delete this; }
+
+ private:
+  ~SdlDrawDevice() = default;
+
+  SdlPlatform& host_;
+  WindowHandle window_ = 0;
+  bool exclusive_ = false;
+  std::uint32_t modeWidth_ = 0;
+  std::uint32_t modeHeight_ = 0;
+  std::vector<std::unique_ptr<SdlClipper>> clippers_;
+};
+
+class SdlDeviceInterface final : public DeviceInterface {
+ public:
+  explicit SdlDeviceInterface(SdlPlatform& host) : host_(host) {}
+  Result queryDrawDevice(DrawDevice*& out) override {
+    out = new SdlDrawDevice(host_);
+    return kOk;
+  }
+  void release() override { delete this; }
+
+ private:
+  ~SdlDeviceInterface() = default;
+  SdlPlatform& host_;
+};
+
+// Plays the prepared buffer in a loop from SDL's audio thread and counts every
+// byte it hands over; those bytes are never read again before the next lap.
+class SdlSoundDevice final : public SoundDevice {
+ public:
+  static SdlSoundDevice* open(const WaveFormat& format) {
+    auto* device = new SdlSoundDevice();
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(format.framesPerSecond);
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(format.channels);
+    want.samples = 1024;
+    want.callback = &SdlSoundDevice::callback;
+    want.userdata = device;
+    device->id_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (device->id_ == 0) {
+      delete device;
+      return nullptr;
+    }
+    return device;
+  }
+
+  void prepareLoop(const void* data, std::uint32_t bytes) override {
+    SDL_LockAudioDevice(id_);
+    ring_ = static_cast<const unsigned char*>(data);
+    ringBytes_ = bytes;
+    SDL_UnlockAudioDevice(id_);
+  }
+  void write() override {
+    SDL_LockAudioDevice(id_);
+    played_.store(0, std::memory_order_release);
+    playing_ = ring_ != nullptr && ringBytes_ > 0;
+    SDL_UnlockAudioDevice(id_);
+    SDL_PauseAudioDevice(id_, 0);
+  }
+  std::uint32_t playPositionBytes() override {
+    return static_cast<std::uint32_t>(played_.load(std::memory_order_acquire));
+  }
+  void reset() override {
+    SDL_LockAudioDevice(id_);
+    playing_ = false;
+    SDL_UnlockAudioDevice(id_);
+    SDL_PauseAudioDevice(id_, 1);
+  }
+  void unprepare() override {
+    SDL_LockAudioDevice(id_);
+    ring_ = nullptr;
+    ringBytes_ = 0;
+    SDL_UnlockAudioDevice(id_);
+  }
+  void close() override {
+    SDL_CloseAudioDevice(id_);
+    delete this;
+  }
+
+ private:
+  SdlSoundDevice() = default;
+  ~SdlSoundDevice() = default;
+
+  static void callback(void* userdata, Uint8* stream, int length) {
+    auto& self = *static_cast<SdlSoundDevice*>(userdata);
+    if (!self.playing_) {
+      std::memset(stream, 0, static_cast<std::size_t>(length));
+      return;
+    }
+    std::uint64_t played = self.played_.load(std::memory_order_relaxed);
+    std::size_t done = 0;
+    const auto total = static_cast<std::size_t>(length);
+    while (done < total) {
+      const std::size_t at = static_cast<std::size_t>(played % self.ringBytes_);
+      const std::size_t n = std::min(total - done, std::size_t{self.ringBytes_} - at);
+      std::memcpy(stream + done, self.ring_ + at, n);
+      done += n;
+      played += n;
+    }
+    self.played_.store(played, std::memory_order_release);
+  }
+
+  SDL_AudioDeviceID id_ = 0;
+  const unsigned char* ring_ = nullptr;
+  std::uint32_t ringBytes_ = 0;
+  bool playing_ = false;  // guarded by the device lock
+  std::atomic<std::uint64_t> played_{0};
+};
+
+}  // namespace
+
+SdlPlatform::SdlPlatform() { SDL_Init(SDL_INIT_TIMER); }
+
+SdlPlatform::~SdlPlatform() {
+  for (auto& [handle, thread] : threads_) {
+    if (thread.joinable()) thread.join();
+  }
+  for (auto& [handle, window] : windows_) SDL_DestroyWindow(asWindow(window.native));
+  SDL_Quit();
+}
+
+bool SdlPlatform::registerClass(const WindowClass& windowClass) {
+  if (windowClass.className == nullptr || windowClass.procedure == nullptr) return false;
+  return classes_.emplace(windowClass.className, windowClass).second;
+}
+
+bool SdlPlatform::unregisterClass(const char* className) {
+  return className != nullptr && classes_.erase(className) == 1;
+}
+
+Rect SdlPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
+  return client;  // SDL sizes windows by their client area
+}
+
+WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
+  if (request.className == nullptr) return 0;
+  const auto found = classes_.find(request.className);
+  if (found == classes_.end()) return 0;
+  if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (!videoReady_) return 0;
+  const bool popup = (request.style & 0x80000000u) != 0;
+  SDL_Window* native = SDL_CreateWindow(request.title != nullptr ? request.title : "",
+                                        SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                        request.width, request.height,
+                                        SDL_WINDOW_SHOWN | (popup ? SDL_WINDOW_BORDERLESS : 0));
+  if (native == nullptr) return 0;
+  const WindowHandle handle = nextWindow_++;
+  windows_[handle] = {native, found->second.procedure, true};
+  return handle;
+}
+
+std::intptr_t SdlPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,
+                                                  std::intptr_t) {
+  return 0;
+}
+
+// The native window stays until the platform ends, hidden: the display's
+// renderer may still be drawing into it until the frame loop has stopped.
+bool SdlPlatform::destroyWindow(WindowHandle window) {
+  const auto found = windows_.find(window);
+  if (found == windows_.end() || !found->second.alive) return false;
+  found->second.alive = false;
+  found->second.procedure(*this, window, kMessageDestroy, 0, 0);
+  SDL_HideWindow(asWindow(found->second.native));
+  return true;
+}
+
+void SdlPlatform::pumpEvents() {
+  if (!videoReady_) return;
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) {
+    WindowHandle target = 0;
+    for (const auto& [handle, window] : windows_) {
+      if (window.alive) target = handle;
+    }
+    if (event.type == SDL_QUIT ||
+        (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
+      if (target != 0) messages_.push_back({target, kMessageClose, 0, 0});
+    } else if (event.type == SDL_KEYDOWN) {
+      if (event.key.keysym.sym == SDLK_ESCAPE) escapeLatched_ = true;
+      if (target != 0) {
+        messages_.push_back(
+            {target, kMessageKeyDown, static_cast<std::uintptr_t>(event.key.keysym.sym), 0});
+      }
+    }
+  }
+}
+
+bool SdlPlatform::peekMessage(Message& message, bool remove) {
+  if (messages_.empty()) pumpEvents();
+  if (!messages_.empty()) {
+    message = messages_.front();
+    if (remove) messages_.pop_front();
+    return true;
+  }
+  if (quitPosted_) {
+    message = {0, kMessageQuit, static_cast<std::uintptr_t>(quitCode_), 0};
+    if (remove) quitPosted_ = false;
+    return true;
+  }
+  return false;
+}
+
+void SdlPlatform::translateMessage(const Message&) {}
+
+std::intptr_t SdlPlatform::dispatchMessage(const Message& message) {
+  const auto found = windows_.find(message.window);
+  if (found == windows_.end() || !found->second.alive) return 0;
+  return found->second.procedure(*this, message.window, message.message, message.wParam,
+                                 message.lParam);
+}
+
+void SdlPlatform::postQuitMessage(int exitCode) {
+  quitPosted_ = true;
+  quitCode_ = exitCode;
+}
+
+bool SdlPlatform::escapePressed() {
+  bool pressed = escapeLatched_;
+  escapeLatched_ = false;
+  if (videoReady_) {
+    SDL_PumpEvents();
+    const Uint8* keys = SDL_GetKeyboardState(nullptr);
+    pressed = pressed || keys[SDL_SCANCODE_ESCAPE] != 0;
+  }
+  return pressed;
+}
+
+void SdlPlatform::showCursor(bool show) {
+  if (videoReady_) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SdlPlatform::messageBox(const char* text) {
+  std::fprintf(stderr, "%s\n", text);
+  if (videoReady_) SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "Error", text, nullptr);
+}
+
+Rect SdlPlatform::clientRect(WindowHandle window) {
+  SDL_Window* native = asWindow(nativeWindow(window));
+  if (native == nullptr) return {};
+  int w = 0;
+  int h = 0;
+  SDL_GetWindowSize(native, &w, &h);
+  return {0, 0, w, h};
+}
+
+Point SdlPlatform::clientToScreen(WindowHandle window, Point point) {
+  SDL_Window* native = asWindow(nativeWindow(window));
+  if (native == nullptr) return point;
+  int x = 0;
+  int y = 0;
+  SDL_GetWindowPosition(native, &x, &y);
+  return {point.x + x, point.y + y};
+}
+
+void* SdlPlatform::nativeWindow(WindowHandle window) const {
+  const auto found = windows_.find(window);
+  return found == windows_.end() ? nullptr : found->second.native;
+}
+
+Result SdlPlatform::createDevice(DeviceInterface*& out) {
+  if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (!videoReady_) return kFailed;
+  out = new SdlDeviceInterface(*this);
+  return kOk;
+}
+
+SoundDevice* SdlPlatform::openDevice(const WaveFormat& format) {
+  if (SDL_WasInit(SDL_INIT_AUDIO) == 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+  return SdlSoundDevice::open(format);
+}
+
+std::uint32_t SdlPlatform::milliseconds() { return SDL_GetTicks(); }
+
+ThreadHandle SdlPlatform::startTimeCritical(ThreadProcedure procedure, void* context) {
+  if (procedure == nullptr) return 0;
+  const ThreadHandle handle = nextThread_++;
+  threads_[handle] = std::thread([procedure, context] {
+    SDL_SetThreadPriority(SDL_THREAD_PRIORITY_TIME_CRITICAL);  // best effort
+    procedure(context);
+  });
+  return handle;
+}
+
+void SdlPlatform::forget(ThreadHandle thread) {
+  const auto found = threads_.find(thread);
+  if (found == threads_.end()) return;
+  if (found->second.joinable()) found->second.join();
+  threads_.erase(found);
+}
+
+void SdlPlatform::sleep(std::uint32_t ms) { SDL_Delay(ms); }
+
+}  // namespace quarvel::platform::sdl

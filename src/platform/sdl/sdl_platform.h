@@ -1,0 +1,91 @@
+// The desktop backend over SDL2: a full-screen window scaled from 320 x 240, vsync flips, audio.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "platform/platform.h"
+
+namespace quarvel::platform::sdl {
+
+// The exclusive screen mode becomes a desktop-sized full-screen window whose
+// logical size is the mode's, scaled with nearest-neighbour filtering; flips
+// present with vertical sync. Without a display, device creation fails (and
+// the display's fatal path runs); without a sound card, the demo is silent.
+class SdlPlatform final : public WindowSystem,
+                          public DrawSystem,
+                          public SoundSystem,
+                          public Clock,
+                          public Threads {
+ public:
+  SdlPlatform();
+  ~SdlPlatform() override;
+
+  SdlPlatform(const SdlPlatform&) = delete;
+  SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+  Platform platform() { return {*this, *this, *this, *this, *this}; }
+
+  // WindowSystem
+  CursorHandle loadArrowCursor() override { return 1; }
+  bool registerClass(const WindowClass& windowClass) override;
+  bool unregisterClass(const char* className) override;
+  Rect adjustWindowRect(Rect client, std::uint32_t style, std::uint32_t exStyle) override;
+  WindowHandle createWindow(const WindowRequest& request) override;
+  std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
+                                       std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool destroyWindow(WindowHandle window) override;
+  bool peekMessage(Message& message, bool remove) override;
+  void translateMessage(const Message& message) override;
+  std::intptr_t dispatchMessage(const Message& message) override;
+  void postQuitMessage(int exitCode) override;
+  bool escapePressed() override;
+  void showCursor(bool show) override;
+  void messageBox(const char* text) override;
+  Rect clientRect(WindowHandle window) override;
+  Point clientToScreen(WindowHandle window, Point point) override;
+
+  // DrawSystem
+  Result createDevice(DeviceInterface*& out) override;
+
+  // SoundSystem
+  SoundDevice* openDevice(const WaveFormat& format) override;
+
+  // Clock
+  std::uint32_t milliseconds() override;
+
+  // Threads
+  ThreadHandle startTimeCritical(ThreadProcedure procedure, void* context) override;
+  void forget(ThreadHandle thread) override;
+  void sleep(std::uint32_t ms) override;
+
+  // For the backend's device objects: the native window behind a handle.
+  void* nativeWindow(WindowHandle window) const;
+
+ private:
+  struct Window {
+    void* native = nullptr;  // SDL_Window
+    WindowProcedure procedure = nullptr;
+    bool alive = true;
+  };
+
+  void pumpEvents();
+
+  bool videoReady_ = false;
+  std::map<std::string, WindowClass> classes_;
+  std::map<WindowHandle, Window> windows_;
+  WindowHandle nextWindow_ = 1;
+  std::deque<Message> messages_;
+  bool quitPosted_ = false;
+  int quitCode_ = 0;
+  bool escapeLatched_ = false;
+  std::map<ThreadHandle, std::thread> threads_;
+  ThreadHandle nextThread_ = 1;
+};
+
+}  // namespace quarvel::platform::sdl
