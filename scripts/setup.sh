@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what building, testing and running Quarvel need on Debian, skipping what is there.
+# Usage: scripts/setup.sh [--ci]   (--ci adds the virtual X server and its tools)
+set -euo pipefail
+
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
+          libbenchmark-dev libsdl2-dev ffmpeg)
+if [[ "${1:-}" == "--ci" ]]; then
+  packages+=(xvfb xauth xdotool x11-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+  command -v sudo >/dev/null || { echo "Please install as root: ${missing[*]}" >&2; exit 1; }
+  sudo="sudo"
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
