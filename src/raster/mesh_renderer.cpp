@@ -83,7 +83,7 @@ void MeshRenderer::render(const Vec3* vertices, const std::int32_t* indices,
     // Back faces have 0 < facing < 1. A zero-area triangle (or one touching the
     // eye) has a NaN normal or direction and is skipped here as well: it
     // would cover no pixel and its colour would be undefined.
-    if (!(facing <= 0.0f || facing >= 1.0f)) continue;
+    if (!facingKept(facing)) continue;
 
     // Head-light along -z of eye space: intensity max(0, N.z), no ambient term.
     float s = (normal.x + normal.y) * 0.0f - normal.z * 1.0f;

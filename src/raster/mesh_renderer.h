@@ -26,6 +26,13 @@ struct Viewport {
 math::Vec4 toViewport(math::Vec4 v, std::int32_t top, std::int32_t bottom, std::int32_t left,
                       std::int32_t right);
 
+// The back-face decision on d = dot(normal, direction from the eye to the
+// triangle's third vertex): back faces have 0 < d < 1 and are dropped. A NaN d
+// (zero-area triangle, or a vertex at the eye) is dropped too.
+inline bool facingKept(float facing) {
+  return facing <= 0.0f || facing >= 1.0f;
+}
+
 // Renders into a Bitmap it does not own, with a depth buffer it owns
 // (target->width * target->height floats). The caller sets the matrices before
 // rendering (all three start as the identity) and clears the depth buffer once
