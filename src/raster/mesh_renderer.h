@@ -49,7 +49,8 @@ class MeshRenderer {
   // Draws indexCount / 3 triangles (indices 0-based into `vertices`, every
   // index valid) in one colour per triangle: the factors (>= 0, saturating at
   // 255 per channel) times the head-light intensity max(0, eye-space normal z).
-  // Triangles wound clockwise as seen from the eye are culled.
+  // Back faces (clockwise as seen from the eye) are culled, see facingKept.
+  // Triangles are clipped to the view volume, so no write leaves the target.
   void render(const math::Vec3* vertices, const std::int32_t* indices, std::int32_t indexCount,
               float red, float green, float blue);
 
