@@ -89,7 +89,9 @@ TEST(HeadlessSound, PlaysFortyFourThousandFramesPerVirtualSecond) {
   EXPECT_EQ(headless.recordedSound().size(), 2u * 1323);  // nothing plays after a reset
   device->unprepare();
   device->close();
-  EXPECT_NE(headless.openDevice({2, 44100, 16}), nullptr);
+  SoundDevice* again = headless.openDevice({2, 44100, 16});
+  ASSERT_NE(again, nullptr);
+  again->close();
 }
 
 TEST(HeadlessMessages, QuitComesAfterOtherMessagesAndEscapeIsReportedOnce) {
