@@ -1,0 +1,90 @@
+// Soft blobs: centre start-up and motion, the field sum and its threshold pass.
+#include "effects/blobs.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quarvel::effects {
+
+BlobPoint makeBlobPoint(DemoRandom& random) {
+  // Separate statements fix the order of the draws.
+  BlobPoint p{};
+  p.vx = static_cast<float>(15.0 / (random.next() % 10 + 1));
+  p.vy = static_cast<float>(15.0 / (random.next() % 10 + 1));
+  p.x = static_cast<float>(random.next() % 319 + 1);
+  p.y = static_cast<float>(random.next() % 239 + 1);
+  p.strength = static_cast<float>(random.next() % 11 + 1);
+  return p;
+}
+
+void fillBlobPoints(std::span<BlobPoint> points, DemoRandom& random) {
+  for (BlobPoint& p : points) p = makeBlobPoint(random);
+}
+
+void moveBlobPoint(BlobPoint& point, float width, float height) {
+  point.x += point.vx;
+  if (point.x < 0) point.vx = -point.vx;
+  if (point.x > width) point.vx = -point.vx;
+  point.y += point.vy;
+  if (point.y < 0) point.vy = -point.vy;
+  if (point.y > height) point.vy = -point.vy;
+}
+
+std::uint32_t blobCentre(float v) {
+  const double rounded = std::trunc(static_cast<double>(v) + 0.5);
+  // Out-of-range positions never occur (centres bounce); clamp instead of
+  // converting an unrepresentable value.
+  const double clamped = std::clamp(rounded, -2147483648.0, 2147483647.0);
+  return static_cast<std::uint32_t>(static_cast<std::int32_t>(clamped));
+}
+
+void BlobField::clear() { std::fill(values_.begin(), values_.end(), 0.0f); }
+
+void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
+             const display::Bitmap& sizeOf) {
+  const std::uint32_t width = sizeOf.width;
+  const std::uint32_t height = sizeOf.height;
+  const double s = strength;
+  for (std::uint32_t r = 0; r < height; ++r) {
+    // Differences wrap modulo 2^32 and their squares are the same as those of
+    // the signed differences, so a centre just off the field works too.
+    const std::uint32_t dy = cy - r;
+    const std::uint32_t dy2 = dy * dy;
+    float* row = field + std::size_t{r} * width;
+    for (std::uint32_t c = 0; c < width; ++c) {
+      const std::uint32_t dx = cx - c;
+      const auto d2 = static_cast<std::int32_t>(dx * dx + dy2);
+      const auto sum = static_cast<float>(static_cast<double>(row[c]) + s / std::sqrt(
+                                                                           static_cast<double>(d2)));
+      row[c] = sum > 1.0f ? 1.0f : sum;
+    }
+  }
+}
+
+namespace {
+
+// The low byte of trunc(v * 255); products too large for a 32-bit integer never
+// occur (the field is capped at 1.0) and give 255 instead of undefined behaviour.
+std::uint32_t greyLevel(float v) {
+  const float scaled = v * 255.0f;
+  if (!(scaled < 2147483648.0f) || scaled <= -2147483648.0f) return 0xFFu;
+  return static_cast<std::uint32_t>(static_cast<std::int32_t>(scaled)) & 0xFFu;
+}
+
+}  // namespace
+
+void thresholdBlobs(const float* field, float threshold, display::Bitmap& frame, int width,
+                    int height) {
+  const std::int64_t requested = std::int64_t{width} * height;
+  if (requested <= 0) return;
+  const std::int64_t available = std::int64_t{frame.width} * frame.height;
+  const std::int64_t count = std::min(requested, available);
+  for (std::int64_t i = 0; i < count; ++i) {
+    if (field[i] > threshold) {
+      const std::uint32_t g = greyLevel(field[i]);
+      frame.pixels[i] = (g << 16) | (g << 8) | g;
+    }
+  }
+}
+
+}  // namespace quarvel::effects
