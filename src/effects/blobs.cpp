@@ -40,23 +40,57 @@ std::uint32_t blobCentre(float v) {
 
 void BlobField::clear() { std::fill(values_.begin(), values_.end(), 0.0f); }
 
+namespace {
+
+// One field value plus one centre's share, the sum rounded to float and capped.
+inline void addShare(float& value, double share) {
+  const auto sum = static_cast<float>(static_cast<double>(value) + share);
+  value = sum > 1.0f ? 1.0f : sum;
+}
+
+// The centre's share for one column of a row whose squared distance is dy2.
+// Differences wrap modulo 2^32 and their squares are the same as those of the
+// signed differences, so a centre just off the field works too.
+inline double shareAt(std::uint32_t c, std::uint32_t cx, std::uint32_t dy2, double strength) {
+  const std::uint32_t dx = cx - c;
+  const auto d2 = static_cast<std::int32_t>(dx * dx + dy2);
+  return strength / std::sqrt(static_cast<double>(d2));
+}
+
+void addBlobRow(float* row, std::uint32_t width, std::uint32_t cx, std::uint32_t dy2,
+                double strength) {
+  for (std::uint32_t c = 0; c < width; ++c) addShare(row[c], shareAt(c, cx, dy2, strength));
+}
+
+// Two rows at the same distance from the centre share every quotient.
+void addBlobRowPair(float* first, float* second, std::uint32_t width, std::uint32_t cx,
+                    std::uint32_t dy2, double strength) {
+  for (std::uint32_t c = 0; c < width; ++c) {
+    const double share = shareAt(c, cx, dy2, strength);
+    addShare(first[c], share);
+    addShare(second[c], share);
+  }
+}
+
+}  // namespace
+
 void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
              const display::Bitmap& sizeOf) {
   const std::uint32_t width = sizeOf.width;
-  const std::uint32_t height = sizeOf.height;
+  const std::int64_t height = sizeOf.height;
   const double s = strength;
-  for (std::uint32_t r = 0; r < height; ++r) {
-    // Differences wrap modulo 2^32 and their squares are the same as those of
-    // the signed differences, so a centre just off the field works too.
-    const std::uint32_t dy = cy - r;
+  // The row mirrored about the centre has the same squared distances.
+  const std::int64_t centreRow = static_cast<std::int32_t>(cy);
+  for (std::int64_t r = 0; r < height; ++r) {
+    const std::int64_t mirror = 2 * centreRow - r;
+    if (mirror >= 0 && mirror < r) continue;  // already done as the pair of `mirror`
+    const std::uint32_t dy = cy - static_cast<std::uint32_t>(r);
     const std::uint32_t dy2 = dy * dy;
-    float* row = field + std::size_t{r} * width;
-    for (std::uint32_t c = 0; c < width; ++c) {
-      const std::uint32_t dx = cx - c;
-      const auto d2 = static_cast<std::int32_t>(dx * dx + dy2);
-      const auto sum = static_cast<float>(static_cast<double>(row[c]) + s / std::sqrt(
-                                                                           static_cast<double>(d2)));
-      row[c] = sum > 1.0f ? 1.0f : sum;
+    float* row = field + static_cast<std::size_t>(r) * width;
+    if (mirror > r && mirror < height) {
+      addBlobRowPair(row, field + static_cast<std::size_t>(mirror) * width, width, cx, dy2, s);
+    } else {
+      addBlobRow(row, width, cx, dy2, s);
     }
   }
 }

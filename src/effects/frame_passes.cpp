@@ -39,30 +39,64 @@ void invertFrom(std::uint32_t x0, std::uint32_t y0, display::Bitmap& frame) {
   }
 }
 
+namespace {
+
+// A pixel's channels split so that sums of up to nine pixels cannot carry
+// between channels: red and blue side by side in one word (a channel sums to
+// at most 2295, below the 16-bit gap), green alone.
+struct ChannelSums {
+  std::uint32_t redBlue;
+  std::uint32_t green;
+};
+
+inline ChannelSums split(std::uint32_t p) { return {p & 0xFF00FFu, p & 0xFF00u}; }
+
+inline ChannelSums operator+(ChannelSums a, ChannelSums b) {
+  return {a.redBlue + b.redBlue, a.green + b.green};
+}
+
+// Only ever removes a pixel that was added before, so no lane borrows.
+inline ChannelSums operator-(ChannelSums a, ChannelSums b) {
+  return {a.redBlue - b.redBlue, a.green - b.green};
+}
+
+// Nine channel values average to at most 255, so no clamp is needed.
+inline std::uint32_t averageOfNine(ChannelSums s) {
+  const std::uint32_t red = (s.redBlue >> 16) / 9;
+  const std::uint32_t blue = (s.redBlue & 0xFFFFu) / 9;
+  const std::uint32_t green = (s.green >> 8) / 9;
+  return (red << 16) | (green << 8) | blue;
+}
+
+}  // namespace
+
 void blurFrame(display::Bitmap& frame) {
   if (frame.width < 3 || frame.height < 3) return;
   const std::size_t width = frame.width;
   const std::size_t height = frame.height;
   std::uint32_t* pixels = frame.pixels;
   for (std::size_t x = 1; x + 1 < width; ++x) {
+    // While column x is blurred, column x - 1 is final and column x + 1 still
+    // original, so their three-pixel sums can slide down the column. In column
+    // x itself the pixel above is the one just written.
+    const std::uint32_t* left = pixels + (x - 1);
+    std::uint32_t* middle = pixels + x;
+    const std::uint32_t* right = pixels + (x + 1);
+    ChannelSums leftSum = split(left[0]) + split(left[width]) + split(left[2 * width]);
+    ChannelSums rightSum = split(right[0]) + split(right[width]) + split(right[2 * width]);
+    std::uint32_t above = middle[0];
+    std::uint32_t current = middle[width];
     for (std::size_t y = 1; y + 1 < height; ++y) {
-      // Red and blue are summed side by side in one word: nine bytes sum to at
-      // most 2295, so the blue half never carries into red.
-      std::uint32_t redBlue = 0;
-      std::uint32_t green = 0;
-      const std::uint32_t* top = pixels + (y - 1) * width + (x - 1);
-      for (std::size_t row = 0; row < 3; ++row) {
-        const std::uint32_t* line = top + row * width;
-        for (std::size_t column = 0; column < 3; ++column) {
-          redBlue += line[column] & 0xFF00FFu;
-          green += line[column] & 0xFF00u;
-        }
+      const std::uint32_t below = middle[(y + 1) * width];
+      const std::uint32_t result =
+          averageOfNine(leftSum + split(above) + split(current) + split(below) + rightSum);
+      middle[y * width] = result;
+      above = result;
+      current = below;
+      if (y + 2 < height) {
+        leftSum = leftSum + split(left[(y + 2) * width]) - split(left[(y - 1) * width]);
+        rightSum = rightSum + split(right[(y + 2) * width]) - split(right[(y - 1) * width]);
       }
-      // Nine channel values average to at most 255, so no clamp is needed.
-      const std::uint32_t red = (redBlue >> 16) / 9;
-      const std::uint32_t blue = (redBlue & 0xFFFFu) / 9;
-      const std::uint32_t greenAverage = (green >> 8) / 9;
-      pixels[y * width + x] = (red << 16) | (greenAverage << 8) | blue;
     }
   }
 }

@@ -110,6 +110,13 @@ void referenceBlur(Image& image) {
 }
 
 TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlur) {
+  for (auto [w, h] : {std::pair{3u, 9u}, std::pair{9u, 3u}, std::pair{4u, 4u}, std::pair{5u, 6u}}) {
+    Image image = noiseImage(w, h);
+    Image expected = image;
+    referenceBlur(expected);
+    blurFrame(image.view());
+    EXPECT_EQ(image.pixels, expected.pixels) << w << "x" << h;
+  }
   Image image = noiseImage(37, 23);
   Image expected = image;
   referenceBlur(expected);
