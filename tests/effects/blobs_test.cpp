@@ -132,6 +132,37 @@ TEST(AddBlob, NeverExceedsOneAndKeepsOne) {
   EXPECT_EQ(field.values[6], 1.0f);
 }
 
+// The field sum written the obvious way: every value, row by row.
+void referenceAddBlob(std::int32_t cx, std::int32_t cy, std::vector<float>& field, float strength,
+                      std::int32_t w, std::int32_t h) {
+  for (std::int32_t r = 0; r < h; ++r) {
+    for (std::int32_t c = 0; c < w; ++c) {
+      const std::int32_t d2 = (cx - c) * (cx - c) + (cy - r) * (cy - r);
+      float& v = field[static_cast<std::size_t>(r * w + c)];
+      v = static_cast<float>(static_cast<double>(v) + strength / std::sqrt(d2));
+      if (v > 1.0f) v = 1.0f;
+    }
+  }
+}
+
+TEST(AddBlob, MatchesTheStraightforwardSumForAnyCentre) {
+  const std::int32_t w = 23, h = 17;
+  std::vector<float> start(w * h);
+  DemoRandom random;
+  for (float& v : start) v = static_cast<float>(random.next()) / 32768.0f;
+  const std::pair<std::int32_t, std::int32_t> centres[] = {
+      {11, 8}, {0, 0}, {22, 16}, {5, 13}, {20, 2}, {-4, 7}, {9, -3}, {30, 20}, {-6, -6}, {11, 40}};
+  for (auto [cx, cy] : centres) {
+    Field field(w, h);
+    field.values = start;
+    std::vector<float> expected = start;
+    addBlob(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), field.values.data(),
+            3.0f, field.size);
+    referenceAddBlob(cx, cy, expected, 3.0f, w, h);
+    EXPECT_EQ(field.values, expected) << "centre " << cx << "," << cy;
+  }
+}
+
 TEST(AddBlob, CentreOffTheFieldActsAsANegativeCoordinate) {
   Field field(4, 3);
   addBlob(blobCentre(-4.5f), 1, field.values.data(), 1.0f, field.size);  // centre at x = -4
