@@ -48,28 +48,54 @@ inline void addShare(float& value, double share) {
   value = sum > 1.0f ? 1.0f : sum;
 }
 
-// The centre's share for one column of a row whose squared distance is dy2.
-// Differences wrap modulo 2^32 and their squares are the same as those of the
-// signed differences, so a centre just off the field works too.
-inline double shareAt(std::uint32_t c, std::uint32_t cx, std::uint32_t dy2, double strength) {
-  const std::uint32_t dx = cx - c;
+// The centre's share for a column at horizontal offset dx (modulo 2^32) in a
+// row whose squared vertical distance is dy2. Offsets wrap and their squares
+// equal those of the signed offsets, so a centre just off the field works too.
+inline double shareAt(std::uint32_t dx, std::uint32_t dy2, double strength) {
   const auto d2 = static_cast<std::int32_t>(dx * dx + dy2);
   return strength / std::sqrt(static_cast<double>(d2));
 }
 
-void addBlobRow(float* row, std::uint32_t width, std::uint32_t cx, std::uint32_t dy2,
-                double strength) {
-  for (std::uint32_t c = 0; c < width; ++c) addShare(row[c], shareAt(c, cx, dy2, strength));
+// Columns [begin, end) of one row, or of two rows at the same distance from the centre.
+template <bool kPair>
+void addSpan(float* first, float* second, std::uint32_t begin, std::uint32_t end,
+             std::uint32_t cx, std::uint32_t dy2, double strength) {
+  for (std::uint32_t c = begin; c < end; ++c) {
+    const double share = shareAt(cx - c, dy2, strength);
+    addShare(first[c], share);
+    if constexpr (kPair) addShare(second[c], share);
+  }
 }
 
-// Two rows at the same distance from the centre share every quotient.
-void addBlobRowPair(float* first, float* second, std::uint32_t width, std::uint32_t cx,
-                    std::uint32_t dy2, double strength) {
-  for (std::uint32_t c = 0; c < width; ++c) {
-    const double share = shareAt(c, cx, dy2, strength);
-    addShare(first[c], share);
-    addShare(second[c], share);
+// Columns centre - k and centre + k for k in [1, halfWidth] share each quotient.
+template <bool kPair>
+void addMirroredSpan(float* first, float* second, std::uint32_t centre, std::uint32_t halfWidth,
+                     std::uint32_t dy2, double strength) {
+  for (std::uint32_t k = 1; k <= halfWidth; ++k) {
+    const double share = shareAt(k, dy2, strength);
+    addShare(first[centre + k], share);
+    addShare(first[centre - k], share);
+    if constexpr (kPair) {
+      addShare(second[centre + k], share);
+      addShare(second[centre - k], share);
+    }
   }
+}
+
+// One row (or a mirrored pair of rows): the columns mirrored about the centre
+// share their quotients, the rest are computed one by one.
+template <bool kPair>
+void addRows(float* first, float* second, std::uint32_t width, std::uint32_t cx,
+             std::uint32_t dy2, double strength) {
+  if (cx >= width) {  // also a wrapped, negative centre: nothing to mirror
+    addSpan<kPair>(first, second, 0, width, cx, dy2, strength);
+    return;
+  }
+  const std::uint32_t halfWidth = std::min(cx, width - 1 - cx);
+  addSpan<kPair>(first, second, 0, cx - halfWidth, cx, dy2, strength);
+  addSpan<kPair>(first, second, cx, cx + 1, cx, dy2, strength);
+  addMirroredSpan<kPair>(first, second, cx, halfWidth, dy2, strength);
+  addSpan<kPair>(first, second, cx + halfWidth + 1, width, cx, dy2, strength);
 }
 
 }  // namespace
@@ -88,9 +114,9 @@ void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
     const std::uint32_t dy2 = dy * dy;
     float* row = field + static_cast<std::size_t>(r) * width;
     if (mirror > r && mirror < height) {
-      addBlobRowPair(row, field + static_cast<std::size_t>(mirror) * width, width, cx, dy2, s);
+      addRows<true>(row, field + static_cast<std::size_t>(mirror) * width, width, cx, dy2, s);
     } else {
-      addBlobRow(row, width, cx, dy2, s);
+      addRows<false>(row, nullptr, width, cx, dy2, s);
     }
   }
 }

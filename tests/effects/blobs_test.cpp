@@ -146,20 +146,22 @@ void referenceAddBlob(std::int32_t cx, std::int32_t cy, std::vector<float>& fiel
 }
 
 TEST(AddBlob, MatchesTheStraightforwardSumForAnyCentre) {
-  const std::int32_t w = 23, h = 17;
-  std::vector<float> start(w * h);
-  DemoRandom random;
-  for (float& v : start) v = static_cast<float>(random.next()) / 32768.0f;
   const std::pair<std::int32_t, std::int32_t> centres[] = {
-      {11, 8}, {0, 0}, {22, 16}, {5, 13}, {20, 2}, {-4, 7}, {9, -3}, {30, 20}, {-6, -6}, {11, 40}};
-  for (auto [cx, cy] : centres) {
-    Field field(w, h);
-    field.values = start;
-    std::vector<float> expected = start;
-    addBlob(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), field.values.data(),
-            3.0f, field.size);
-    referenceAddBlob(cx, cy, expected, 3.0f, w, h);
-    EXPECT_EQ(field.values, expected) << "centre " << cx << "," << cy;
+      {11, 8}, {0, 0}, {22, 16}, {5, 13}, {20, 2}, {-4, 7}, {9, -3}, {30, 20}, {-6, -6}, {11, 40},
+      {4, 3}, {3, 2}, {7, 5}, {8, 6}};
+  for (auto [w, h] : {std::pair{23, 17}, std::pair{8, 6}, std::pair{1, 1}}) {
+    std::vector<float> start(static_cast<std::size_t>(w * h));
+    DemoRandom random;
+    for (float& v : start) v = static_cast<float>(random.next()) / 32768.0f;
+    for (auto [cx, cy] : centres) {
+      Field field(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h));
+      field.values = start;
+      std::vector<float> expected = start;
+      addBlob(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), field.values.data(),
+              3.0f, field.size);
+      referenceAddBlob(cx, cy, expected, 3.0f, w, h);
+      EXPECT_EQ(field.values, expected) << w << "x" << h << " centre " << cx << "," << cy;
+    }
   }
 }
 
