@@ -34,8 +34,8 @@ void BM_BlobFrame(benchmark::State& state) {
     std::fill(pixels.begin(), pixels.end(), 0u);
     field.clear();
     for (const effects::BlobPoint& p : points) {
-      effects::addBlob(effects::blobCentre(p.x), effects::blobCentre(p.y), field.data(),
-                       p.strength, frame);
+      effects::addBlob(effects::blobCentre(p.x), effects::blobCentre(p.y), field.data(), p.strength,
+                       frame);
     }
     for (effects::BlobPoint& p : points) effects::moveBlobPoint(p, 320.0f, 240.0f);
     effects::thresholdBlobs(field.data(), 0.99f, frame, 320, 240);

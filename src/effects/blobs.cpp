@@ -32,13 +32,15 @@ void moveBlobPoint(BlobPoint& point, float width, float height) {
 
 std::uint32_t blobCentre(float v) {
   const double rounded = std::trunc(static_cast<double>(v) + 0.5);
-  // Out-of-range positions never occur (centres bounce); clamp instead of
-  // converting an unrepresentable value.
-  const double clamped = std::clamp(rounded, -2147483648.0, 2147483647.0);
+  // Out-of-range positions never occur (centres bounce); clamp (NaN to the
+  // lower end) instead of converting an unrepresentable value.
+  const double clamped = rounded >= -2147483648.0 ? std::min(rounded, 2147483647.0) : -2147483648.0;
   return static_cast<std::uint32_t>(static_cast<std::int32_t>(clamped));
 }
 
-void BlobField::clear() { std::fill(values_.begin(), values_.end(), 0.0f); }
+void BlobField::clear() {
+  std::fill(values_.begin(), values_.end(), 0.0f);
+}
 
 namespace {
 
@@ -58,8 +60,8 @@ inline double shareAt(std::uint32_t dx, std::uint32_t dy2, double strength) {
 
 // Columns [begin, end) of one row, or of two rows at the same distance from the centre.
 template <bool kPair>
-void addSpan(float* first, float* second, std::uint32_t begin, std::uint32_t end,
-             std::uint32_t cx, std::uint32_t dy2, double strength) {
+void addSpan(float* first, float* second, std::uint32_t begin, std::uint32_t end, std::uint32_t cx,
+             std::uint32_t dy2, double strength) {
   for (std::uint32_t c = begin; c < end; ++c) {
     const double share = shareAt(cx - c, dy2, strength);
     addShare(first[c], share);
@@ -85,8 +87,8 @@ void addMirroredSpan(float* first, float* second, std::uint32_t centre, std::uin
 // One row (or a mirrored pair of rows): the columns mirrored about the centre
 // share their quotients, the rest are computed one by one.
 template <bool kPair>
-void addRows(float* first, float* second, std::uint32_t width, std::uint32_t cx,
-             std::uint32_t dy2, double strength) {
+void addRows(float* first, float* second, std::uint32_t width, std::uint32_t cx, std::uint32_t dy2,
+             double strength) {
   if (cx >= width) {  // also a wrapped, negative centre: nothing to mirror
     addSpan<kPair>(first, second, 0, width, cx, dy2, strength);
     return;

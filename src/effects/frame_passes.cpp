@@ -15,7 +15,9 @@ std::uint32_t averageColor(std::uint32_t a, std::uint32_t b) {
 namespace {
 
 // Saturating "minus one": 0 and 1 both give 0.
-constexpr std::uint32_t fadeChannel(std::uint32_t c) { return c >= 2 ? c - 1 : 0; }
+constexpr std::uint32_t fadeChannel(std::uint32_t c) {
+  return c >= 2 ? c - 1 : 0;
+}
 
 }  // namespace
 
@@ -49,7 +51,9 @@ struct ChannelSums {
   std::uint32_t green;
 };
 
-inline ChannelSums split(std::uint32_t p) { return {p & 0xFF00FFu, p & 0xFF00u}; }
+inline ChannelSums split(std::uint32_t p) {
+  return {p & 0xFF00FFu, p & 0xFF00u};
+}
 
 inline ChannelSums operator+(ChannelSums a, ChannelSums b) {
   return {a.redBlue + b.redBlue, a.green + b.green};

@@ -20,8 +20,7 @@ CameraRayTable buildCameraRays(float fov, int width, int height) {
   for (int row = 0; row < height; ++row) {
     double x = -1.0;
     for (int column = 0; column < width; ++column) {
-      const math::Vec3 through{static_cast<float>(x), static_cast<float>(y),
-                               static_cast<float>(f)};
+      const math::Vec3 through{static_cast<float>(x), static_cast<float>(y), static_cast<float>(f)};
       rays.push_back({{0.0f, 0.0f, 0.0f}, math::normalize(through)});
       x = x + xStep;
     }

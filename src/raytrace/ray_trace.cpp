@@ -60,7 +60,9 @@ inline std::uint32_t packColour(float red, float green, float blue) {
 }
 
 // The diffuse term d = max(0, N.L) as the accumulators use it (NaN gives 0).
-inline float diffuse(float nl) { return nl >= 0.0f ? nl : 0.0f; }
+inline float diffuse(float nl) {
+  return nl >= 0.0f ? nl : 0.0f;
+}
 
 // The channel sum acc + (230 d colour + specular): the inner sum in double
 // because the specular term is a double, the total rounded to float.
@@ -128,8 +130,7 @@ std::optional<PrimaryHit> tracePrimary(const Ray& ray, const RayScene& scene) {
     const float dTerm = diffuse(nl);
     float sp = dot(subtract(l, scaleVec(n, 2.0f * nl)), d);
     if (sp < 0.0f) sp = 0.0f;
-    const double specular =
-        kSpecularWeight * std::pow(static_cast<double>(sp), kSpecularExponent);
+    const double specular = kSpecularWeight * std::pow(static_cast<double>(sp), kSpecularExponent);
     red = accumulate(red, kDiffuseWeight * dTerm * light.colour.x, specular);
     green = accumulate(green, kDiffuseWeight * dTerm * light.colour.y, specular);
     blue = accumulate(blue, kDiffuseWeight * dTerm * light.colour.z, specular);
@@ -166,8 +167,8 @@ void traceFrame(const CameraRayTable& rays, const RayScene& scene, display::Bitm
     if (!primary) continue;
     const std::optional<ReflectedHit> bounce =
         traceReflected(primary->reflected, scene, primary->sphere);
-    frame.pixels[i] = bounce ? effects::averageColor(primary->colour, bounce->colour)
-                             : primary->colour;
+    frame.pixels[i] =
+        bounce ? effects::averageColor(primary->colour, bounce->colour) : primary->colour;
   }
 }
 
