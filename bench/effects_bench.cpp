@@ -1,0 +1,89 @@
+// Cost of the 2D passes: a whole blob frame, and the blur, fade and invert on their own.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "effects/blobs.h"
+#include "effects/demo_random.h"
+#include "effects/frame_passes.h"
+
+namespace {
+
+using namespace quarvel;
+
+std::vector<std::uint32_t> noiseFrame() {
+  std::vector<std::uint32_t> pixels(76800);
+  effects::DemoRandom random;
+  for (std::uint32_t& p : pixels) {
+    p = static_cast<std::uint32_t>(random.next()) << 9 ^ static_cast<std::uint32_t>(random.next());
+  }
+  return pixels;
+}
+
+// Clear, ten centres into the field, move, threshold and blur: one blob frame.
+void BM_BlobFrame(benchmark::State& state) {
+  std::vector<std::uint32_t> pixels(76800, 0);
+  display::Bitmap frame{pixels.data(), 320, 240};
+  effects::DemoRandom random;
+  std::array<effects::BlobPoint, effects::kBlobPointCount> points{};
+  effects::fillBlobPoints(points, random);
+  effects::BlobField field;
+  for (auto _ : state) {
+    std::fill(pixels.begin(), pixels.end(), 0u);
+    field.clear();
+    for (const effects::BlobPoint& p : points) {
+      effects::addBlob(effects::blobCentre(p.x), effects::blobCentre(p.y), field.data(), p.strength,
+                       frame);
+    }
+    for (effects::BlobPoint& p : points) effects::moveBlobPoint(p, 320.0f, 240.0f);
+    effects::thresholdBlobs(field.data(), 0.99f, frame, 320, 240);
+    effects::blurFrame(frame);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_BlobFrame)->Unit(benchmark::kMillisecond);
+
+void BM_AddBlob(benchmark::State& state) {
+  std::vector<std::uint32_t> pixels(76800, 0);
+  display::Bitmap frame{pixels.data(), 320, 240};
+  effects::BlobField field;
+  for (auto _ : state) {
+    effects::addBlob(160, 120, field.data(), 3.0f, frame);
+    benchmark::DoNotOptimize(field.data());
+  }
+}
+BENCHMARK(BM_AddBlob)->Unit(benchmark::kMicrosecond);
+
+void BM_BlurFrame(benchmark::State& state) {
+  std::vector<std::uint32_t> pixels = noiseFrame();
+  display::Bitmap frame{pixels.data(), 320, 240};
+  for (auto _ : state) {
+    effects::blurFrame(frame);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_BlurFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_FadeFrame(benchmark::State& state) {
+  std::vector<std::uint32_t> pixels = noiseFrame();
+  display::Bitmap frame{pixels.data(), 320, 240};
+  for (auto _ : state) {
+    effects::fadeFrame(frame);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_FadeFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_InvertFrame(benchmark::State& state) {
+  std::vector<std::uint32_t> pixels = noiseFrame();
+  display::Bitmap frame{pixels.data(), 320, 240};
+  for (auto _ : state) {
+    effects::invertFrom(0, 0, frame);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_InvertFrame)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
