@@ -1,19 +1,32 @@
 // Start-up, the frame loop and shutdown.
 #include "driver/run_demo.h"
 
+#include <array>
 #include <iostream>
 
 #include "display/bitmap.h"
 #include "display/display.h"
 #include "driver/frame_timer.h"
+#include "effects/blobs.h"
+#include "effects/demo_random.h"
+#include "effects/particle_sprite.h"
+#include "effects/particle_system.h"
+#include "math/mat4.h"
+#include "mesh/mesh_loader.h"
+#include "raster/mesh_renderer.h"
 
 namespace quarvel::driver {
 
+// Objects are built in the order below and, being locals, released in the
+// reverse order: renderer, greetings (last loaded first), display, star.
 int runDemo(const platform::Platform& platform, FrameObserver* observer) {
   platform::WindowSystem& windows = platform.windows;
 
   FrameTimer frameTimer(platform.clock);
   FpsCounter fpsCounter(&frameTimer);
+
+  mesh::MeshList star;
+  mesh::loadMeshFile(star, "star.df");
 
   display::Display display(windows, platform.draw, "Quarvel", 320, 240, 1, 1);
   windows.showCursor(false);
@@ -21,7 +34,32 @@ int runDemo(const platform::Platform& platform, FrameObserver* observer) {
   DemoState state;
   display::Bitmap frame{display.pixels, display.width, display.height};
 
-  Stage stage{windows, display, frame, frameTimer, state};
+  std::array<mesh::MeshList, kGreetingCount> greetings;
+  mesh::loadMeshFile(greetings[kPlonix], "plonix.df");
+  mesh::loadMeshFile(greetings[kHv], "hv.df");
+  mesh::loadMeshFile(greetings[kWendup], "wendup.df");
+  mesh::loadMeshFile(greetings[kTolvenaq], "tolvenaq.df");
+
+  raster::MeshRenderer renderer(&frame, 0, static_cast<std::int32_t>(display.height), 0,
+                                static_cast<std::int32_t>(display.width));
+  renderer.view = math::identity();
+
+  // Every random choice comes from this one sequence, blobs first.
+  effects::DemoRandom random;
+  std::array<effects::BlobPoint, effects::kBlobPointCount> blobPoints{};
+  effects::fillBlobPoints(blobPoints, random);
+  effects::BlobField blobField;
+
+  std::array<std::uint32_t, effects::kParticleSpriteSize * effects::kParticleSpriteSize>
+      spritePixels{};
+  display::Bitmap sprite{spritePixels.data(), effects::kParticleSpriteSize,
+                         effects::kParticleSpriteSize};
+  effects::fillParticleSprite(sprite);
+
+  effects::ParticleSystem particles(1000, {160, 120, 0}, random);
+
+  Stage stage{windows,  display,   frame,      frameTimer, state,  renderer,
+              star,     greetings, blobPoints, blobField,  sprite, particles};
 
   // The record holds the first pending message, if any; an empty queue leaves
   // it all zero and the loop starts drawing at once.
@@ -40,7 +78,8 @@ int runDemo(const platform::Platform& platform, FrameObserver* observer) {
     const Scene scene = runTimelineStep(stage);
     display.present();
     frameTimer.stop();
-    state.sceneClock = static_cast<float>(static_cast<double>(state.sceneClock) + frameTimer.seconds());
+    state.sceneClock =
+        static_cast<float>(static_cast<double>(state.sceneClock) + frameTimer.seconds());
 
     const float fps = static_cast<float>(fpsCounter.tick());
     if (fps != 0.0f) std::cout << '[' << fps << ']' << std::endl;
