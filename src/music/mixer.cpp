@@ -196,6 +196,11 @@ void mixVoice(Voice& v, float* out, std::uint32_t remaining, std::uint32_t rampF
           v.currentLeft = v.leftGain * 256;
           v.currentRight = v.rightGain * 256;
         }
+      } else if (v.leftGain == 0 && v.rightGain == 0) {
+        // A silent voice (typically one fading out behind its partner) adds only zeros: move
+        // its position without the arithmetic, as the frame loop would.
+        const std::uint64_t distance = step * pass;
+        p = backwards ? p - distance : p + distance;
       } else {
         const float gL = static_cast<float>(v.leftGain) / 255.0f;
         const float gR = static_cast<float>(v.rightGain) / 255.0f;
