@@ -66,8 +66,8 @@ std::vector<std::uint8_t>& moduleBytes() {
 
 void* openModuleBytes(const char*) {
   const std::vector<std::uint8_t>& bytes = moduleBytes();
-  auto* file = new MemoryFile{static_cast<std::int32_t>(bytes.size()), 0,
-                              new std::uint8_t[bytes.size()]};
+  auto* file =
+      new MemoryFile{static_cast<std::int32_t>(bytes.size()), 0, new std::uint8_t[bytes.size()]};
   std::memcpy(file->data, bytes.data(), bytes.size());
   return file;
 }
@@ -92,7 +92,8 @@ void RenderDenseModule(benchmark::State& state) {
     benchmark::DoNotOptimize(pcmRing().samples[0]);
     audioSeconds += 100.0 * blockFrames() / 44100.0;
   }
-  state.counters["audio_s_per_cpu_s"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
+  state.counters["audio_s_per_cpu_s"] =
+      benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
   state.counters["busy_voices"] = busy;
   freeSong(song);
 }

@@ -32,13 +32,13 @@ struct Channel {
   std::uint8_t flags;  // kFlag... bits for this tick
   Voice* voice;        // voice i or its partner i + 32
   std::int32_t period;
-  std::int32_t volume;   // 0..64 (effect C may set up to 255)
-  std::int32_t panning;  // 0..255; slides may leave it outside, updateVoice clamps the result
+  std::int32_t volume;       // 0..64 (effect C may set up to 255)
+  std::int32_t panning;      // 0..255; slides may leave it outside, updateVoice clamps the result
   std::int32_t volumeDelta;  // tremolo and tremor offset of this tick
   std::int32_t periodDelta;  // vibrato, arpeggio and auto-vibrato offset of this tick
   EnvelopeState volumeEnvelope;
   EnvelopeState panningEnvelope;
-  std::int32_t fadeVolume;  // 65536 full volume .. 0 silence
+  std::int32_t fadeVolume;           // 65536 full volume .. 0 silence
   std::uint8_t autoVibratoPosition;  // 0..255
   std::int32_t autoVibratoSweep;     // 0..vibratoSweep
   std::uint8_t keyOff;

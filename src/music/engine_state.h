@@ -21,15 +21,15 @@ struct EngineState {
   FileOps fileOps;
   Voice voices[kVoiceCount];
   Channel channels[kChannelCount];
-  Song* currentSong;         // song being rendered; null when stopped
-  std::int16_t* pcmRing;     // ringFrames interleaved stereo frames; owned (new[])
-  float* mixStorage;         // owned (new[]): 2 x ringFrames floats plus 256 bytes
-  float* mixBuffer;          // first 16-byte-aligned address inside mixStorage
-  std::uint32_t blockIndex;  // next block to render, 0..blocks-1
-  std::uint32_t blockFrames;  // 884
-  std::uint32_t ringFrames;   // 88400
-  std::uint32_t blocks;       // 100
-  std::uint32_t rampFrames;   // 128
+  Song* currentSong;           // song being rendered; null when stopped
+  std::int16_t* pcmRing;       // ringFrames interleaved stereo frames; owned (new[])
+  float* mixStorage;           // owned (new[]): 2 x ringFrames floats plus 256 bytes
+  float* mixBuffer;            // first 16-byte-aligned address inside mixStorage
+  std::uint32_t blockIndex;    // next block to render, 0..blocks-1
+  std::uint32_t blockFrames;   // 884
+  std::uint32_t ringFrames;    // 88400
+  std::uint32_t blocks;        // 100
+  std::uint32_t rampFrames;    // 128
   float rampFramesReciprocal;  // 1 / rampFrames
   std::atomic<bool> stopRequested;
   std::atomic<bool> mixingInProgress;

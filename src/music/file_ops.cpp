@@ -69,12 +69,20 @@ constexpr FileOps kMemoryFileOps{memoryOpen, memoryClose, memoryRead, memorySeek
 
 }  // namespace
 
-const FileOps& memoryFileOps() { return kMemoryFileOps; }
+const FileOps& memoryFileOps() {
+  return kMemoryFileOps;
+}
 
-void installFileOps(const FileOps& ops) { engineState().fileOps = ops; }
+void installFileOps(const FileOps& ops) {
+  engineState().fileOps = ops;
+}
 
-void installMemoryFileOps() { installFileOps(kMemoryFileOps); }
+void installMemoryFileOps() {
+  installFileOps(kMemoryFileOps);
+}
 
-const FileOps& fileOps() { return engineState().fileOps; }
+const FileOps& fileOps() {
+  return engineState().fileOps;
+}
 
 }  // namespace quarvel::music

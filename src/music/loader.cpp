@@ -30,9 +30,9 @@ class Reader {
 
   void bytes(void* out, std::int32_t count) {
     if (!ok_) return;
-    const std::int32_t got =
-        stream_ != nullptr && stream_->handle != nullptr ? fileOps().read(out, count, stream_->handle)
-                                                         : 0;
+    const std::int32_t got = stream_ != nullptr && stream_->handle != nullptr
+                                 ? fileOps().read(out, count, stream_->handle)
+                                 : 0;
     if (got != count) ok_ = false;
   }
   std::uint8_t u8() {

@@ -152,8 +152,8 @@ void mixVoice(Voice& v, float* out, std::uint32_t remaining, std::uint32_t rampF
       endsPass = true;
     }
 
-    bool ramp = v.rampFramesLeft != 0 && v.leftGain == v.lastLeftTarget &&
-                v.rightGain == v.lastRightTarget;
+    bool ramp =
+        v.rampFramesLeft != 0 && v.leftGain == v.lastLeftTarget && v.rightGain == v.lastRightTarget;
     if (!ramp) {
       v.lastLeftTarget = v.leftGain;
       v.lastRightTarget = v.rightGain;
@@ -163,13 +163,13 @@ void mixVoice(Voice& v, float* out, std::uint32_t remaining, std::uint32_t rampF
       const std::int32_t nowLeft = v.currentLeft >> 8;
       const std::int32_t nowRight = v.currentRight >> 8;
       if (v.leftGain != nowLeft) {
-        v.rampLeftStep = static_cast<float>(v.leftGain - nowLeft) / 255.0f /
-                         static_cast<float>(rampFrames);
+        v.rampLeftStep =
+            static_cast<float>(v.leftGain - nowLeft) / 255.0f / static_cast<float>(rampFrames);
         v.rampFramesLeft = rampFrames;
       }
       if (v.rightGain != nowRight) {
-        v.rampRightStep = static_cast<float>(v.rightGain - nowRight) / 255.0f /
-                          static_cast<float>(rampFrames);
+        v.rampRightStep =
+            static_cast<float>(v.rightGain - nowRight) / 255.0f / static_cast<float>(rampFrames);
         v.rampFramesLeft = rampFrames;
       }
       ramp = v.rampFramesLeft != 0;
@@ -185,8 +185,7 @@ void mixVoice(Voice& v, float* out, std::uint32_t remaining, std::uint32_t rampF
       if (ramp) {
         float gL = static_cast<float>(v.currentLeft) / 256.0f / 255.0f;
         float gR = static_cast<float>(v.currentRight) / 256.0f / 255.0f;
-        p = mixRamp(out, pass, s.data, p, step, backwards, gL, gR, v.rampLeftStep,
-                    v.rampRightStep);
+        p = mixRamp(out, pass, s.data, p, step, backwards, gL, gR, v.rampLeftStep, v.rampRightStep);
         v.currentLeft = static_cast<std::int32_t>(std::lround(gL * 255.0f * 256.0f));
         v.currentRight = static_cast<std::int32_t>(std::lround(gR * 255.0f * 256.0f));
         v.rampFramesLeft -= pass;

@@ -100,10 +100,24 @@ PcmView pcmRing() {
   return {state.pcmRing, state.ringFrames};
 }
 
-std::uint32_t blockFrames() { return engineState().blockFrames; }
-std::uint32_t ringFrames() { return engineState().ringFrames; }
-std::uint32_t blockCount() { return engineState().blocks; }
-std::uint32_t blockIndex() { return engineState().blockIndex; }
+const std::int16_t* pcmBlock(std::uint32_t block) {
+  const EngineState& state = engineState();
+  if (state.pcmRing == nullptr || block >= state.blocks) return nullptr;
+  return state.pcmRing + static_cast<std::size_t>(block) * state.blockFrames * 2;
+}
+
+std::uint32_t blockFrames() {
+  return engineState().blockFrames;
+}
+std::uint32_t ringFrames() {
+  return engineState().ringFrames;
+}
+std::uint32_t blockCount() {
+  return engineState().blocks;
+}
+std::uint32_t blockIndex() {
+  return engineState().blockIndex;
+}
 
 void releasePlaybackBuffers() {
   EngineState& state = engineState();

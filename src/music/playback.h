@@ -27,6 +27,10 @@ void mixBlock();
 // The whole ring. Block b starts at frame b x blockFrames().
 PcmView pcmRing();
 
+// The first of blockFrames() stereo frames of ring block `block`; null without a ring or for a
+// block at or beyond blockCount().
+const std::int16_t* pcmBlock(std::uint32_t block);
+
 // Frames of one block (884), frames of the ring (88400) and the block count (100).
 std::uint32_t blockFrames();
 std::uint32_t ringFrames();

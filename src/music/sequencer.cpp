@@ -13,7 +13,9 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr NoteCell kNoCell{0, 0, 0, 0, 0};
 
-bool isPorta(std::uint8_t effect) { return effect == 3 || effect == 5; }
+bool isPorta(std::uint8_t effect) {
+  return effect == 3 || effect == 5;
+}
 
 // The pattern the order names, or null when it names none that exists.
 const Pattern* patternAt(const Song& song, std::int32_t order) {
@@ -59,7 +61,9 @@ std::int32_t periodFor(const Song& song, std::int32_t realNote, std::int32_t fin
                                                 : noteToAmigaPeriod(realNote, finetune);
 }
 
-std::int32_t clampVolume(std::int32_t v) { return v < 0 ? 0 : (v > 64 ? 64 : v); }
+std::int32_t clampVolume(std::int32_t v) {
+  return v < 0 ? 0 : (v > 64 ? 64 : v);
+}
 
 // Waveform value 0..256 for vibrato and tremolo positions (-32..31).
 std::int32_t waveValue(std::int32_t waveform, std::int8_t position) {
@@ -265,8 +269,8 @@ struct RowMemory {
   std::int32_t period, volume, panning;
 };
 
-void extendedRow(Song& song, Channel& ch, Sample& sample, const RowMemory& saved,
-                 std::int32_t x, std::int32_t y) {
+void extendedRow(Song& song, Channel& ch, Sample& sample, const RowMemory& saved, std::int32_t x,
+                 std::int32_t y) {
   switch (x) {
     case 1:
       if (y != 0) ch.finePortaUpMemory = static_cast<std::uint8_t>(y);
@@ -592,7 +596,8 @@ void processRow(Song* song) {
     const NoteCell& cell = cells[c];
     const bool porta = isPorta(cell.effect);
     const bool hasNote = cell.note >= 1 && cell.note <= 254;
-    if (cell.instrument != 0 && !porta) ch.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
+    if (cell.instrument != 0 && !porta)
+      ch.instrument = static_cast<std::uint8_t>(cell.instrument - 1);
     if (hasNote && !porta) ch.note = static_cast<std::uint8_t>(cell.note - 1);
     const RowSources sources = lookUp(*song, ch);
     const Instrument& instrument = *sources.instrument;

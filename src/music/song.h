@@ -7,7 +7,7 @@ namespace quarvel::music {
 
 // One pattern cell, exactly as unpacked from the file (5 bytes).
 struct NoteCell {
-  std::uint8_t note;        // 0 none, 1..96 notes (C-0 is 1), 255 key off; other values play nothing
+  std::uint8_t note;  // 0 none, 1..96 notes (C-0 is 1), 255 key off; other values play nothing
   std::uint8_t instrument;  // 0 none, 1..128
   std::uint8_t volume;      // volume-column byte as stored
   std::uint8_t effect;      // effect number as stored
@@ -47,7 +47,7 @@ struct EnvelopePoint {
   std::uint16_t y;  // value 0..64 (the loader clamps larger values)
 };
 
-inline constexpr int kEnvelopeCapacity = 20;   // points held per envelope
+inline constexpr int kEnvelopeCapacity = 20;    // points held per envelope
 inline constexpr int kEnvelopeFilePoints = 12;  // points the file provides
 
 // Envelope type bits.
@@ -65,9 +65,9 @@ struct Instrument {
   std::uint8_t keymap[kKeymapNotes];  // sample slot per note-1; values >= 16 select kEmptySample
   EnvelopePoint volumeEnvelope[kEnvelopeCapacity];
   EnvelopePoint panningEnvelope[kEnvelopeCapacity];
-  std::uint8_t volumePoints;   // 0..12 (larger counts are clamped)
-  std::uint8_t panningPoints;  // 0..12
-  std::uint8_t volumeSustain, volumeLoopStart, volumeLoopEnd;     // point indices, any byte
+  std::uint8_t volumePoints;                                   // 0..12 (larger counts are clamped)
+  std::uint8_t panningPoints;                                  // 0..12
+  std::uint8_t volumeSustain, volumeLoopStart, volumeLoopEnd;  // point indices, any byte
   std::uint8_t panningSustain, panningLoopStart, panningLoopEnd;  // point indices, any byte
   std::uint8_t volumeType;   // kEnvelopeOn | kEnvelopeSustain | kEnvelopeLoop; 0 when < 2 points
   std::uint8_t panningType;  // as volumeType
@@ -89,18 +89,18 @@ inline constexpr std::uint16_t kLinearFrequencies = 1;
 
 // A loaded module and its playback position. Created by loadSong, released by freeSong.
 struct Song {
-  Pattern* patterns;        // patternSlots entries, owned (new[])
-  Instrument* instruments;  // numInstruments entries, owned (new[])
-  std::uint16_t songLength;       // order entries in use, 0..256
-  std::uint16_t restartPosition;  // < songLength (0 when songLength is 0)
-  std::uint16_t numChannels;      // 0..32
-  std::uint32_t patternsUsed;     // 1 + highest pattern in the first songLength orders (0..256)
-  std::uint32_t patternSlots;     // max(file pattern count, patternsUsed), 0..256
-  std::uint16_t numInstruments;   // 0..128
-  std::uint16_t flags;            // kLinearFrequencies
-  std::uint16_t defaultTempo;     // ticks per row at start (0 plays like 1)
-  std::uint16_t defaultBpm;       // beats per minute at start, >= 1
-  std::uint8_t orderTable[256];   // pattern number per order position
+  Pattern* patterns;                 // patternSlots entries, owned (new[])
+  Instrument* instruments;           // numInstruments entries, owned (new[])
+  std::uint16_t songLength;          // order entries in use, 0..256
+  std::uint16_t restartPosition;     // < songLength (0 when songLength is 0)
+  std::uint16_t numChannels;         // 0..32
+  std::uint32_t patternsUsed;        // 1 + highest pattern in the first songLength orders (0..256)
+  std::uint32_t patternSlots;        // max(file pattern count, patternsUsed), 0..256
+  std::uint16_t numInstruments;      // 0..128
+  std::uint16_t flags;               // kLinearFrequencies
+  std::uint16_t defaultTempo;        // ticks per row at start (0 plays like 1)
+  std::uint16_t defaultBpm;          // beats per minute at start, >= 1
+  std::uint8_t orderTable[256];      // pattern number per order position
   std::uint8_t defaultGlobalVolume;  // always 64
   TickOperation tickOperation;       // the sequencer's per-tick update
 
@@ -109,11 +109,11 @@ struct Song {
   std::int32_t samplesPerTick;     // frames per tick, >= 1
   std::int32_t globalVolume;       // 0..64
   std::uint8_t globalVolumeSlideMemory;
-  std::int32_t tick;               // tick within the row, from 0
-  std::int32_t speed;              // ticks per row
-  std::int32_t bpm;                // beats per minute
-  std::int32_t row, order;         // current row and order position
-  std::int32_t patternDelayTicks;  // extra ticks of the current row
+  std::int32_t tick;                // tick within the row, from 0
+  std::int32_t speed;               // ticks per row
+  std::int32_t bpm;                 // beats per minute
+  std::int32_t row, order;          // current row and order position
+  std::int32_t patternDelayTicks;   // extra ticks of the current row
   std::int32_t nextRow, nextOrder;  // where the next row comes from; -1 when not set
 };
 

@@ -206,7 +206,7 @@ TEST_F(VoiceFixture, FrequencyOnBothTablesWithAFloor) {
   EXPECT_EQ(periodToFrequency(1712, 0, false), 8362);
   EXPECT_EQ(periodToFrequency(1711, 0, false), 8367);
   EXPECT_EQ(periodToFrequency(4608, 0, true), 8363);
-  EXPECT_EQ(periodToFrequency(4608, 768, true), 16726);  // the delta raises the pitch
+  EXPECT_EQ(periodToFrequency(4608, 768, true), 16726);   // the delta raises the pitch
   EXPECT_EQ(periodToFrequency(1712, 1712, false), 4181);  // ... and lowers it on Amiga
   EXPECT_EQ(periodToFrequency(14317056 / 50, 0, false), 100);
   EXPECT_EQ(periodToFrequency(-5, 0, false), 100);

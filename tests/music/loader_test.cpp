@@ -34,7 +34,9 @@ xw::Sample ramp(std::size_t count, bool sixteenBit, xw::Loop loop, std::uint32_t
   return s;
 }
 
-const Sample& firstSample(const Song& song) { return *song.instruments[0].samples[0]; }
+const Sample& firstSample(const Song& song) {
+  return *song.instruments[0].samples[0];
+}
 
 TEST(Loader, EightBitDeltasBecomeTheHighByteOfSixteenBitValues) {
   xw::Sample s;
@@ -153,7 +155,7 @@ TEST(Loader, PackedCellsMapKeyOffAndOutOfRangeInstruments) {
   xw::Module m = basicModule(2, 4);
   xw::Pattern& p = m.patterns[0];
   p.at(0, 0, 2) = {97, 1, 0, 0, 0};
-  p.at(0, 1, 2) = {49, 200, 0x40, 0x0C, 0x20};   // all fields set: written unpacked
+  p.at(0, 1, 2) = {49, 200, 0x40, 0x0C, 0x20};  // all fields set: written unpacked
   p.at(3, 1, 2) = {0, 0, 0, 0x0F, 0x03};
   auto song = loadModule(m);
   ASSERT_NE(song, nullptr);

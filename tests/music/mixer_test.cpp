@@ -265,6 +265,8 @@ TEST(BlockRenderer, PreparesSizesVoicesAndChannels) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(state.channels[i].voice, &state.voices[i]);
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(state.mixBuffer) % 16, 0u);
   EXPECT_EQ(pcmRing().frames, 88400u);
+  EXPECT_EQ(pcmBlock(1), pcmRing().samples + 884 * 2);
+  EXPECT_EQ(pcmBlock(100), nullptr);
   EXPECT_EQ(song->speed, 6);
   EXPECT_EQ(song->bpm, 125);
   EXPECT_EQ(song->nextRow, -1);

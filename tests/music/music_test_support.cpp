@@ -36,7 +36,9 @@ SongPtr loadBytes(const std::vector<std::uint8_t>& bytes) {
   return SongPtr(song);
 }
 
-SongPtr loadModule(const xmwriter::Module& module) { return loadBytes(xmwriter::write(module)); }
+SongPtr loadModule(const xmwriter::Module& module) {
+  return loadBytes(xmwriter::write(module));
+}
 
 xmwriter::Module basicModule(int channels, int rows) {
   xmwriter::Module m;

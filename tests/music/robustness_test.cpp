@@ -98,7 +98,7 @@ TEST(Robustness, IntactFixtureLoadsAndPlaysWithSound) {
   for (int i = 0; i < 150; ++i) {
     const std::uint32_t block = blockIndex();
     mixBlock();
-    const std::int16_t* pcm = pcmRing().samples + block * 884 * 2;
+    const std::int16_t* pcm = pcmBlock(block);
     for (int k = 0; k < 884 * 2; ++k) energy += pcm[k] < 0 ? -pcm[k] : pcm[k];
   }
   EXPECT_GT(energy, 0);
@@ -142,16 +142,16 @@ TEST(Robustness, HostileHeaderValues) {
     std::uint8_t value;
   };
   const std::vector<std::vector<Patch>> patches = {
-      {{64, 0xFF}, {65, 0xFF}},            // song length 65535
-      {{64, 0}, {65, 0}},                  // no orders
-      {{66, 0xFF}},                        // restart position far out
-      {{68, 0}},                           // no channels
-      {{70, 0xFF}, {71, 0xFF}},            // pattern count 65535
-      {{72, 0xFF}},                        // 255 instruments
-      {{76, 0}},                           // speed 0
-      {{78, 0}, {79, 0}},                  // BPM 0
-      {{78, 0xFF}, {79, 0xFF}},            // BPM 65535
-      {{80, 0xFF}},                        // order names pattern 255
+      {{64, 0xFF}, {65, 0xFF}},                          // song length 65535
+      {{64, 0}, {65, 0}},                                // no orders
+      {{66, 0xFF}},                                      // restart position far out
+      {{68, 0}},                                         // no channels
+      {{70, 0xFF}, {71, 0xFF}},                          // pattern count 65535
+      {{72, 0xFF}},                                      // 255 instruments
+      {{76, 0}},                                         // speed 0
+      {{78, 0}, {79, 0}},                                // BPM 0
+      {{78, 0xFF}, {79, 0xFF}},                          // BPM 65535
+      {{80, 0xFF}},                                      // order names pattern 255
       {{60, 0xFF}, {61, 0xFF}, {62, 0xFF}, {63, 0x7F}},  // header size far beyond the file
       {{layout.patternHeaders[0] + 5, 0xFF}, {layout.patternHeaders[0] + 6, 0xFF}},  // rows
       {{layout.instrumentHeaders[0] + 225, 0xFF}},  // volume points 255

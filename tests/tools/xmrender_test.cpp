@@ -56,7 +56,7 @@ TEST(XmRender, RendersTheSameBytesTwice) {
   EXPECT_EQ(a[22], 2);     // channels
   EXPECT_EQ(a[24], 0x44);  // 44100 = 0xAC44
   EXPECT_EQ(a[25], 0xAC);
-  EXPECT_EQ(a[34], 16);    // bits
+  EXPECT_EQ(a[34], 16);  // bits
   bool sound = false;
   for (std::size_t i = 44; i < a.size(); ++i) sound = sound || a[i] != 0;
   EXPECT_TRUE(sound);

@@ -109,8 +109,7 @@ int main(int argc, char** argv) {
   while (ok && written < frames) {
     const std::uint32_t block = blockIndex();
     mixBlock();
-    const PcmView ring = pcmRing();
-    const std::int16_t* pcm = ring.samples + static_cast<std::size_t>(block) * blockFrames() * 2;
+    const std::int16_t* pcm = pcmBlock(block);
     const std::uint32_t n = frames - written < blockFrames() ? frames - written : blockFrames();
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n) * 4);
     for (std::size_t i = 0; i < static_cast<std::size_t>(n) * 2; ++i) {

@@ -91,7 +91,9 @@ std::uint8_t envelopeType(const Envelope& e) {
   return type;
 }
 
-std::uint32_t bytesPerValue(const Sample& s) { return s.sixteenBit ? 2 : 1; }
+std::uint32_t bytesPerValue(const Sample& s) {
+  return s.sixteenBit ? 2 : 1;
+}
 
 void writeSampleHeader(Out& out, const Sample& s) {
   const std::uint32_t scale = bytesPerValue(s);

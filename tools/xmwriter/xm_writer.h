@@ -65,8 +65,8 @@ struct Envelope {
 
 struct Instrument {
   std::string name;
-  std::vector<Sample> samples;                 // up to 16
-  std::array<std::uint8_t, 96> keymap{};        // sample index per note - 1 (all 0: sample 0)
+  std::vector<Sample> samples;            // up to 16
+  std::array<std::uint8_t, 96> keymap{};  // sample index per note - 1 (all 0: sample 0)
   Envelope volumeEnvelope, panningEnvelope;
   std::uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
   std::uint16_t fadeout = 0;  // as written to the file (the player doubles it)
@@ -89,8 +89,8 @@ struct Module {
 
 // Where parts of the written file start, for tools and tests that patch bytes.
 struct Layout {
-  std::vector<std::size_t> patternHeaders;     // per pattern
-  std::vector<std::size_t> instrumentHeaders;  // per instrument
+  std::vector<std::size_t> patternHeaders;              // per pattern
+  std::vector<std::size_t> instrumentHeaders;           // per instrument
   std::vector<std::vector<std::size_t>> sampleHeaders;  // per instrument, per sample (40 bytes)
   std::vector<std::vector<std::size_t>> sampleData;     // per instrument, per sample
 };
