@@ -264,6 +264,14 @@ TEST(Effects, TremoloOffsetIsCutAndKeptAfterwards) {
   ASSERT_NE(song, nullptr);
   runTicks(song.get(), 8);
   EXPECT_EQ(channel(0).volumeDelta, 4);
+
+  m.patterns[0].at(0, 0, 1) = {kC4, 1, 0x30, 14, 0x73};  // waveform 3 plays the sine
+  song = prepared(m);
+  ASSERT_NE(song, nullptr);
+  runTicks(song.get(), 9);
+  EXPECT_EQ(channel(0).volumeDelta, 12);  // position 4: |sin(pi / 8)| x 256 = 97
+  runTicks(song.get(), 1);
+  EXPECT_EQ(channel(0).volumeDelta, 22);  // position 8: 181
 }
 
 TEST(Effects, TremorSilencesAfterTheOnTicks) {

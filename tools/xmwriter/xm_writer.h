@@ -7,6 +7,15 @@
 #include <string>
 #include <vector>
 
+// Typical use:
+//   Module m;                       // 4 channels, speed 6, 125 BPM, linear frequencies
+//   m.orders = {0};
+//   m.addPattern(64);
+//   m.patterns[0].at(0, 0, m.channels) = {note(4, 0), 1, 0x40, 0, 0};  // C-4, instrument 1
+//   Instrument lead;
+//   lead.samples.push_back(sample);  // values, width, loop
+//   m.instruments.push_back(lead);
+//   save(m, "song.xm");
 namespace quarvel::xmwriter {
 
 // Note numbers: 1 = C-0 ... 96 = B-7; kKeyOff releases the note.
