@@ -61,7 +61,7 @@ inline constexpr int kKeymapNotes = 96;
 struct Instrument {
   std::uint32_t numSamples;  // 0..16
   // Slots numSamples..15 point at kEmptySample; slots below are owned (new).
-  struct Sample* samples[kMaxSamplesPerInstrument];
+  Sample* samples[kMaxSamplesPerInstrument];
   std::uint8_t keymap[kKeymapNotes];  // sample slot per note-1; values >= 16 select kEmptySample
   EnvelopePoint volumeEnvelope[kEnvelopeCapacity];
   EnvelopePoint panningEnvelope[kEnvelopeCapacity];
