@@ -21,11 +21,11 @@ xw::Module richModule() {
   m.bpm = 150;
   m.orders = {0, 1, 0, 2};
   m.restartPosition = 1;
-  const std::uint8_t effects[][2] = {{0, 0x47},  {1, 0x08},  {2, 0x04},  {3, 0x10},  {4, 0x8A},
-                                     {5, 0x02},  {6, 0x20},  {7, 0x66},  {8, 0x40},  {9, 0x01},
-                                     {10, 0x0F}, {12, 0x30}, {14, 0x93}, {14, 0xC2}, {14, 0xD1},
-                                     {17, 0x21}, {21, 0x04}, {25, 0x31}, {27, 0x82}, {29, 0x21},
-                                     {33, 0x13}, {14, 0x62}, {14, 0x52}, {16, 0x30}};
+  const std::uint8_t effects[][2] = {
+      {0, 0x47},  {1, 0x08},  {2, 0x04},  {3, 0x10},  {4, 0x8A},  {5, 0x02},  {6, 0x20},
+      {7, 0x66},  {8, 0x40},  {9, 0x01},  {10, 0x0F}, {12, 0x30}, {14, 0x93}, {14, 0xC2},
+      {14, 0xD1}, {17, 0x21}, {21, 0x04}, {25, 0x31}, {27, 0x82}, {29, 0x21}, {33, 0x13},
+      {14, 0x62}, {14, 0x52}, {16, 0x30}, {13, 0x40}, {11, 0x02}};
   for (int p = 0; p < 3; ++p) {
     m.addPattern(static_cast<std::uint16_t>(16 + 8 * p));
     xw::Pattern& pattern = m.patterns.back();
@@ -36,7 +36,7 @@ xw::Module richModule() {
         if (k % 4 == 0) cell.note = static_cast<std::uint8_t>(25 + (k * 5) % 60);
         if (k % 4 == 0) cell.instrument = static_cast<std::uint8_t>(1 + k % 3);
         if (k % 9 == 0) cell.note = xw::kKeyOff;
-        const auto& e = effects[k % 24];
+        const auto& e = effects[k % 26];
         cell.effect = e[0];
         cell.parameter = e[1];
         if (k % 5 == 0) cell.volume = static_cast<std::uint8_t>(0x10 + 0x10 * (k % 15));

@@ -117,6 +117,20 @@ TEST(Sequencer, JumpsAndBreaks) {
   EXPECT_EQ(rows[3], std::make_pair(0, 0));  // next order after the last wraps to 0
 }
 
+TEST(Sequencer, BreakPastTheEndOfAShortPatternMovesOn) {
+  xw::Module m = basicModule(1, 4);
+  m.tempo = 1;
+  m.addPattern(8);
+  m.addPattern(2);
+  m.orders = {0, 1, 2};
+  m.patterns[0].at(0, 0, 1) = {0, 0, 0, 13, 0x20};  // row 20 of an 8-row pattern
+  SongPtr song = prepared(m);
+  ASSERT_NE(song, nullptr);
+  const auto rows = rowsPlayed(song.get(), 3);
+  EXPECT_EQ(rows[1], std::make_pair(1, 20));  // plays nothing ...
+  EXPECT_EQ(rows[2], std::make_pair(2, 0));   // ... and goes on with the next order
+}
+
 TEST(Sequencer, SpeedAndTempoCommands) {
   xw::Module m = basicModule(1, 8);
   m.patterns[0].at(0, 0, 1) = {0, 0, 0, 15, 0x00};  // F00: one row per tick
