@@ -1,0 +1,29 @@
+// Shared helpers for the music tests: loading modules built in memory, small fixtures.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "music/playback.h"
+#include "music/song.h"
+#include "xmwriter/xm_writer.h"
+
+namespace quarvel::music::testing {
+
+struct SongDeleter {
+  void operator()(Song* song) const { freeSong(song); }
+};
+using SongPtr = std::unique_ptr<Song, SongDeleter>;
+
+// Loads module bytes through loadSong (via file operations that serve these bytes).
+SongPtr loadBytes(const std::vector<std::uint8_t>& bytes);
+
+// Writes and loads a module built in code.
+SongPtr loadModule(const xmwriter::Module& module);
+
+// A module with `channels` channels, one pattern of `rows` rows, and one instrument holding a
+// forward-looped 8-bit sample of 64 values.
+xmwriter::Module basicModule(int channels = 1, int rows = 64);
+
+}  // namespace quarvel::music::testing
