@@ -13,17 +13,24 @@
 #include "effects/particle_system.h"
 #include "math/mat4.h"
 #include "mesh/mesh_loader.h"
+#include "music/music_player.h"
 #include "raster/mesh_renderer.h"
 
 namespace quarvel::driver {
 
 // Objects are built in the order below and, being locals, released in the
-// reverse order: renderer, greetings (last loaded first), display, star.
+// reverse order: renderer, greetings (last loaded first), display, star, and
+// the music last.
 int runDemo(const platform::Platform& platform, FrameObserver* observer) {
   platform::WindowSystem& windows = platform.windows;
 
   FrameTimer frameTimer(platform.clock);
   FpsCounter fpsCounter(&frameTimer);
+
+  // The music starts first and plays through the rest of start-up; if it
+  // cannot play, the demo runs silently on the same schedule.
+  music::MusicPlayer musicPlayer("zyl-mirvash2.xm", platform.sound, platform.threads);
+  musicPlayer.play();
 
   mesh::MeshList star;
   mesh::loadMeshFile(star, "star.df");

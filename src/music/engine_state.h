@@ -8,6 +8,8 @@
 #include "music/file_ops.h"
 #include "music/song.h"
 #include "music/voice.h"
+#include "platform/sound_output.h"
+#include "platform/threads.h"
 
 namespace quarvel::music {
 
@@ -31,6 +33,12 @@ struct EngineState {
   std::uint32_t blocks;        // 100
   std::uint32_t rampFrames;    // 128
   float rampFramesReciprocal;  // 1 / rampFrames
+  // The services the output runs on, set by the player; the device and the
+  // worker exist only while playing.
+  platform::SoundSystem* soundSystem;
+  platform::Threads* threads;
+  platform::SoundDevice* device;
+  platform::ThreadHandle worker;
   std::atomic<bool> stopRequested;
   std::atomic<bool> mixingInProgress;
   std::atomic<bool> threadFinished;

@@ -73,8 +73,11 @@ const FileOps& memoryFileOps() {
   return kMemoryFileOps;
 }
 
+// A table is installed only whole; one with a missing operation clears it.
 void installFileOps(const FileOps& ops) {
-  engineState().fileOps = ops;
+  const bool complete = ops.open != nullptr && ops.close != nullptr && ops.read != nullptr &&
+                        ops.seek != nullptr && ops.tell != nullptr;
+  engineState().fileOps = complete ? ops : FileOps{};
 }
 
 void installMemoryFileOps() {

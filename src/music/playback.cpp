@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "music/engine_state.h"
+#include "music/output.h"
 #include "music/sequencer.h"
 #include "music/voice.h"
 
@@ -126,15 +127,6 @@ void releasePlaybackBuffers() {
   state.mixBuffer = nullptr;
   delete[] state.pcmRing;
   state.pcmRing = nullptr;
-}
-
-bool stopOutput(Song* song) {
-  if (song == nullptr) return false;
-  EngineState& state = engineState();
-  releasePlaybackBuffers();
-  state.currentSong = nullptr;
-  state.blockIndex = 0;
-  return true;
 }
 
 bool freeSong(Song* song) {

@@ -42,11 +42,6 @@ std::uint32_t blockIndex();
 // Releases the PCM ring and the mix buffer. Safe to call when they do not exist.
 void releasePlaybackBuffers();
 
-// Ends playback of `song`: releases the output buffers, clears the current song and resets
-// blockIndex. Gives false only for a null song. (A sound device and its worker thread, when
-// present, are stopped here before the buffers go.)
-bool stopOutput(Song* song);
-
 // Releases `song` and everything it owns; when it is the current song, output is stopped
 // first. Gives false for a null song. Works with or without any device.
 bool freeSong(Song* song);

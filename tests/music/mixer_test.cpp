@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "music/engine_state.h"
+#include "music/output.h"
 #include "music/playback.h"
 #include "music/voice.h"
 #include "music_test_support.h"
