@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "capture/png_file.h"
-#include "capture/wav_file.h"
+#include "common/png_file.h"
+#include "common/wav_file.h"
 
 namespace fs = std::filesystem;
 

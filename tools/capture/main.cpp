@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "capture/png_file.h"
-#include "capture/wav_file.h"
+#include "common/png_file.h"
+#include "common/wav_file.h"
 #include "driver/run_demo.h"
 #include "platform/headless/headless_platform.h"
 

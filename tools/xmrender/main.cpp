@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/wav_file.h"
 #include "music/file_ops.h"
 #include "music/loader.h"
 #include "music/playback.h"
@@ -23,34 +24,6 @@ constexpr std::uint32_t kRate = 44100;
 int usage(const char* message) {
   std::fprintf(stderr, "xmrender: %s\nusage: xmrender IN.xm OUT.wav [--seconds S]\n", message);
   return 2;
-}
-
-void put16(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
-  put16(b, v & 0xFFFF);
-  put16(b, v >> 16);
-}
-
-std::vector<std::uint8_t> wavHeader(std::uint32_t frames) {
-  const std::uint32_t dataBytes = frames * 4;
-  std::vector<std::uint8_t> h;
-  h.insert(h.end(), {'R', 'I', 'F', 'F'});
-  put32(h, 36 + dataBytes);
-  h.insert(h.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put32(h, 16);
-  put16(h, 1);  // PCM
-  put16(h, 2);
-  put32(h, kRate);
-  put32(h, kRate * 4);
-  put16(h, 4);
-  put16(h, 16);
-  h.insert(h.end(), {'d', 'a', 't', 'a'});
-  put32(h, dataBytes);
-  return h;
 }
 
 bool parseSeconds(const char* text, double& seconds) {
@@ -100,7 +73,7 @@ int main(int argc, char** argv) {
   }
 
   const auto frames = static_cast<std::uint32_t>(std::llround(seconds * kRate));
-  const std::vector<std::uint8_t> header = wavHeader(frames);
+  const std::vector<std::uint8_t> header = quarvel::tools::wavHeader(frames, kRate);
   bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
   preparePlayback(song);
   const bool showProgress = seconds >= 10.0;
@@ -111,12 +84,8 @@ int main(int argc, char** argv) {
     mixBlock();
     const std::int16_t* pcm = pcmBlock(block);
     const std::uint32_t n = frames - written < blockFrames() ? frames - written : blockFrames();
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(n) * 4);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(n) * 2; ++i) {
-      const auto v = static_cast<std::uint16_t>(pcm[i]);
-      bytes[2 * i] = static_cast<std::uint8_t>(v);
-      bytes[2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
+    std::vector<std::uint8_t> bytes;
+    quarvel::tools::appendPcm(bytes, pcm, static_cast<std::size_t>(n) * 2);
     ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     written += n;
     const int percent = static_cast<int>(static_cast<std::uint64_t>(written) * 100 / frames);

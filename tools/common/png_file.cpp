@@ -1,5 +1,5 @@
 // PNG writing with stored (uncompressed) deflate blocks: simple, exact and dependency-free.
-#include "capture/png_file.h"
+#include "common/png_file.h"
 
 #include <array>
 #include <fstream>
