@@ -1,6 +1,7 @@
 // The recording fake platform's window system and device objects.
 #include "support/recording_platform.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -148,6 +149,26 @@ class FakeDrawDevice final : public platform::DrawDevice {
   std::unique_ptr<FakeClipper> clipper_;
 };
 
+class FakeSoundDevice final : public platform::SoundDevice {
+ public:
+  explicit FakeSoundDevice(RecordingPlatform& host) : host_(host) {}
+  void prepareLoop(const void*, std::uint32_t bytes) override {
+    host_.record("sound prepareLoop " + std::to_string(bytes));
+  }
+  void write() override { host_.record("sound write"); }
+  std::uint32_t playPositionBytes() override { return 0; }
+  void reset() override { host_.record("sound reset"); }
+  void unprepare() override { host_.record("sound unprepare"); }
+  void close() override {
+    host_.record("sound close");
+    delete this;
+  }
+
+ private:
+  ~FakeSoundDevice() = default;
+  RecordingPlatform& host_;
+};
+
 class FakeDeviceInterface final : public platform::DeviceInterface {
  public:
   explicit FakeDeviceInterface(RecordingPlatform& host) : host_(host) {}
@@ -170,7 +191,9 @@ class FakeDeviceInterface final : public platform::DeviceInterface {
 }  // namespace
 
 RecordingPlatform::RecordingPlatform() = default;
-RecordingPlatform::~RecordingPlatform() = default;
+RecordingPlatform::~RecordingPlatform() {
+  for (auto& [handle, thread] : threads_) thread.join();
+}
 
 std::vector<std::string> RecordingPlatform::callsStartingWith(const std::string& prefix) const {
   std::vector<std::string> out;
@@ -355,18 +378,31 @@ platform::Result RecordingPlatform::createDevice(platform::DeviceInterface*& out
 
 platform::SoundDevice* RecordingPlatform::openDevice(const platform::WaveFormat&) {
   record("openSoundDevice");
-  return nullptr;
+  if (fails("openSoundDevice")) return nullptr;
+  return new FakeSoundDevice(*this);
 }
 
 std::uint32_t RecordingPlatform::milliseconds() { return clockMs; }
 
-platform::ThreadHandle RecordingPlatform::startTimeCritical(platform::ThreadProcedure, void*) {
+platform::ThreadHandle RecordingPlatform::startTimeCritical(platform::ThreadProcedure procedure,
+                                                            void* context) {
   record("startThread");
-  return 0;
+  if (fails("startThread")) return 0;
+  const platform::ThreadHandle handle = nextThread_++;
+  threads_[handle] = std::thread(procedure, context);
+  return handle;
 }
 
-void RecordingPlatform::forget(platform::ThreadHandle) { record("forgetThread"); }
+void RecordingPlatform::forget(platform::ThreadHandle thread) {
+  record("forgetThread");
+  const auto found = threads_.find(thread);
+  if (found == threads_.end()) return;
+  found->second.join();
+  threads_.erase(found);
+}
 
-void RecordingPlatform::sleep(std::uint32_t ms) { record("sleep " + std::to_string(ms)); }
+void RecordingPlatform::sleep(std::uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace quarvel::testing

@@ -6,8 +6,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -94,20 +96,25 @@ class RecordingPlatform final : public platform::WindowSystem,
   // DrawSystem
   platform::Result createDevice(platform::DeviceInterface*& out) override;
 
-  // SoundSystem: there is no sound device.
+  // SoundSystem: a device that records its calls and stays at position 0, so a
+  // worker never renders; none at all when "openSoundDevice" fails.
   platform::SoundDevice* openDevice(const platform::WaveFormat& format) override;
 
   // Clock
   std::uint32_t milliseconds() override;
 
-  // Threads (real threads; sleeping is recorded, not waited)
+  // Threads: real threads and real sleeps; sleeps are not recorded (a worker
+  // polls all the time).
   platform::ThreadHandle startTimeCritical(platform::ThreadProcedure procedure,
                                            void* context) override;
   void forget(platform::ThreadHandle thread) override;
   void sleep(std::uint32_t ms) override;
 
-  // For the fake device objects.
-  void record(std::string call) { calls.push_back(std::move(call)); }
+  // For the fake device objects; safe from any thread.
+  void record(std::string call) {
+    std::lock_guard lock(recordMutex_);
+    calls.push_back(std::move(call));
+  }
   SurfaceMemory& newSurfaceMemory(std::uint32_t width, std::uint32_t height);
   void presented();
 
@@ -119,6 +126,9 @@ class RecordingPlatform final : public platform::WindowSystem,
   bool quitPosted_ = false;
   int quitCode_ = 0;
   std::vector<std::unique_ptr<SurfaceMemory>> memories_;
+  std::mutex recordMutex_;
+  std::map<platform::ThreadHandle, std::thread> threads_;
+  platform::ThreadHandle nextThread_ = 1;
 };
 
 }  // namespace quarvel::testing
