@@ -166,20 +166,18 @@ void HeadlessPlatform::setFrameSink(FrameSink sink) { frameSink_ = std::move(sin
 void HeadlessPlatform::pressEscape() { escape_ = true; }
 
 void HeadlessPlatform::closeWindow() {
-  for (const auto& [handle, window] : windows_) {
-    messages_.push_back({handle, kMessageClose, 0, 0});
-  }
+  const WindowHandle window = queue_.newestWindow();
+  if (window != 0) queue_.post({window, kMessageClose, 0, 0});
 }
 
 CursorHandle HeadlessPlatform::loadArrowCursor() { return 1; }
 
 bool HeadlessPlatform::registerClass(const WindowClass& windowClass) {
-  if (windowClass.className == nullptr || windowClass.procedure == nullptr) return false;
-  return classes_.emplace(windowClass.className, windowClass).second;
+  return queue_.registerClass(windowClass);
 }
 
 bool HeadlessPlatform::unregisterClass(const char* className) {
-  return className != nullptr && classes_.erase(className) == 1;
+  return queue_.unregisterClass(className);
 }
 
 Rect HeadlessPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
@@ -187,11 +185,8 @@ Rect HeadlessPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_
 }
 
 WindowHandle HeadlessPlatform::createWindow(const WindowRequest& request) {
-  if (request.className == nullptr) return 0;
-  const auto found = classes_.find(request.className);
-  if (found == classes_.end()) return 0;
-  const WindowHandle handle = nextWindow_++;
-  windows_[handle] = {found->second.procedure, request.width, request.height};
+  const WindowHandle handle = queue_.addWindow(request.className);
+  if (handle != 0) clientRects_[handle] = {0, 0, request.width, request.height};
   return handle;
 }
 
@@ -201,42 +196,20 @@ std::intptr_t HeadlessPlatform::defaultWindowProcedure(WindowHandle, std::uint32
 }
 
 bool HeadlessPlatform::destroyWindow(WindowHandle window) {
-  const auto found = windows_.find(window);
-  if (found == windows_.end()) return false;
-  const WindowProcedure procedure = found->second.procedure;
-  procedure(*this, window, kMessageDestroy, 0, 0);
-  windows_.erase(window);
-  return true;
+  return queue_.destroyWindow(*this, window);
 }
 
 bool HeadlessPlatform::peekMessage(Message& message, bool remove) {
-  if (!messages_.empty()) {
-    message = messages_.front();
-    if (remove) messages_.pop_front();
-    return true;
-  }
-  // The quit message comes after every other pending message.
-  if (quitPosted_) {
-    message = {0, kMessageQuit, static_cast<std::uintptr_t>(quitCode_), 0};
-    if (remove) quitPosted_ = false;
-    return true;
-  }
-  return false;
+  return queue_.peek(message, remove);
 }
 
 void HeadlessPlatform::translateMessage(const Message&) {}
 
 std::intptr_t HeadlessPlatform::dispatchMessage(const Message& message) {
-  const auto found = windows_.find(message.window);
-  if (found == windows_.end()) return 0;
-  return found->second.procedure(*this, message.window, message.message, message.wParam,
-                                 message.lParam);
+  return queue_.dispatch(*this, message);
 }
 
-void HeadlessPlatform::postQuitMessage(int exitCode) {
-  quitPosted_ = true;
-  quitCode_ = exitCode;
-}
+void HeadlessPlatform::postQuitMessage(int exitCode) { queue_.postQuit(exitCode); }
 
 bool HeadlessPlatform::escapePressed() {
   const bool pressed = escape_;
@@ -252,9 +225,8 @@ void HeadlessPlatform::messageBox(const char* text) {
 }
 
 Rect HeadlessPlatform::clientRect(WindowHandle window) {
-  const auto found = windows_.find(window);
-  if (found == windows_.end()) return {};
-  return {0, 0, found->second.width, found->second.height};
+  const auto found = clientRects_.find(window);
+  return found == clientRects_.end() || !queue_.exists(window) ? Rect{} : found->second;
 }
 
 Point HeadlessPlatform::clientToScreen(WindowHandle, Point point) { return point; }

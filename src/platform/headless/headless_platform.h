@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "platform/headless/virtual_scheduler.h"
+#include "platform/message_queue.h"
 #include "platform/platform.h"
 
 namespace quarvel::platform::headless {
@@ -105,22 +105,12 @@ class HeadlessPlatform final : public WindowSystem,
   void soundDeviceClosed() { soundOpen_ = false; }
 
  private:
-  struct Window {
-    WindowProcedure procedure = nullptr;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-  };
-
   void advanceSound(std::uint64_t tick);
 
   HeadlessOptions options_;
   VirtualScheduler scheduler_;
-  std::map<std::string, WindowClass> classes_;
-  std::map<WindowHandle, Window> windows_;
-  WindowHandle nextWindow_ = 1;
-  std::deque<Message> messages_;
-  bool quitPosted_ = false;
-  int quitCode_ = 0;
+  MessageQueue queue_;
+  std::map<WindowHandle, Rect> clientRects_;
   bool escape_ = false;
   bool cursorVisible_ = true;
   std::string lastMessageBox_;

@@ -271,17 +271,16 @@ SdlPlatform::~SdlPlatform() {
   for (auto& [handle, thread] : threads_) {
     if (thread.joinable()) thread.join();
   }
-  for (auto& [handle, window] : windows_) SDL_DestroyWindow(asWindow(window.native));
+  for (auto& [handle, native] : natives_) SDL_DestroyWindow(asWindow(native));
   SDL_Quit();
 }
 
 bool SdlPlatform::registerClass(const WindowClass& windowClass) {
-  if (windowClass.className == nullptr || windowClass.procedure == nullptr) return false;
-  return classes_.emplace(windowClass.className, windowClass).second;
+  return queue_.registerClass(windowClass);
 }
 
 bool SdlPlatform::unregisterClass(const char* className) {
-  return className != nullptr && classes_.erase(className) == 1;
+  return queue_.unregisterClass(className);
 }
 
 Rect SdlPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
@@ -289,9 +288,6 @@ Rect SdlPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
 }
 
 WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
-  if (request.className == nullptr) return 0;
-  const auto found = classes_.find(request.className);
-  if (found == classes_.end()) return 0;
   if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   if (!videoReady_) return 0;
   const bool popup = (request.style & 0x80000000u) != 0;
@@ -300,8 +296,12 @@ WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
                                         request.width, request.height,
                                         SDL_WINDOW_SHOWN | (popup ? SDL_WINDOW_BORDERLESS : 0));
   if (native == nullptr) return 0;
-  const WindowHandle handle = nextWindow_++;
-  windows_[handle] = {native, found->second.procedure, true};
+  const WindowHandle handle = queue_.addWindow(request.className);
+  if (handle == 0) {
+    SDL_DestroyWindow(native);
+    return 0;
+  }
+  natives_[handle] = native;
   return handle;
 }
 
@@ -313,11 +313,8 @@ std::intptr_t SdlPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t, s
 // The native window stays until the platform ends, hidden: the display's
 // renderer may still be drawing into it until the frame loop has stopped.
 bool SdlPlatform::destroyWindow(WindowHandle window) {
-  const auto found = windows_.find(window);
-  if (found == windows_.end() || !found->second.alive) return false;
-  found->second.alive = false;
-  found->second.procedure(*this, window, kMessageDestroy, 0, 0);
-  SDL_HideWindow(asWindow(found->second.native));
+  if (!queue_.destroyWindow(*this, window)) return false;
+  SDL_HideWindow(asWindow(natives_[window]));
   return true;
 }
 
@@ -325,17 +322,14 @@ void SdlPlatform::pumpEvents() {
   if (!videoReady_) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) {
-    WindowHandle target = 0;
-    for (const auto& [handle, window] : windows_) {
-      if (window.alive) target = handle;
-    }
+    const WindowHandle target = queue_.newestWindow();
     if (event.type == SDL_QUIT ||
         (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
-      if (target != 0) messages_.push_back({target, kMessageClose, 0, 0});
+      if (target != 0) queue_.post({target, kMessageClose, 0, 0});
     } else if (event.type == SDL_KEYDOWN) {
       if (event.key.keysym.sym == SDLK_ESCAPE) escapeLatched_ = true;
       if (target != 0) {
-        messages_.push_back(
+        queue_.post(
             {target, kMessageKeyDown, static_cast<std::uintptr_t>(event.key.keysym.sym), 0});
       }
     }
@@ -343,33 +337,17 @@ void SdlPlatform::pumpEvents() {
 }
 
 bool SdlPlatform::peekMessage(Message& message, bool remove) {
-  if (messages_.empty()) pumpEvents();
-  if (!messages_.empty()) {
-    message = messages_.front();
-    if (remove) messages_.pop_front();
-    return true;
-  }
-  if (quitPosted_) {
-    message = {0, kMessageQuit, static_cast<std::uintptr_t>(quitCode_), 0};
-    if (remove) quitPosted_ = false;
-    return true;
-  }
-  return false;
+  pumpEvents();
+  return queue_.peek(message, remove);
 }
 
 void SdlPlatform::translateMessage(const Message&) {}
 
 std::intptr_t SdlPlatform::dispatchMessage(const Message& message) {
-  const auto found = windows_.find(message.window);
-  if (found == windows_.end() || !found->second.alive) return 0;
-  return found->second.procedure(*this, message.window, message.message, message.wParam,
-                                 message.lParam);
+  return queue_.dispatch(*this, message);
 }
 
-void SdlPlatform::postQuitMessage(int exitCode) {
-  quitPosted_ = true;
-  quitCode_ = exitCode;
-}
+void SdlPlatform::postQuitMessage(int exitCode) { queue_.postQuit(exitCode); }
 
 bool SdlPlatform::escapePressed() {
   bool pressed = escapeLatched_;
@@ -410,8 +388,8 @@ Point SdlPlatform::clientToScreen(WindowHandle window, Point point) {
 }
 
 void* SdlPlatform::nativeWindow(WindowHandle window) const {
-  const auto found = windows_.find(window);
-  return found == windows_.end() ? nullptr : found->second.native;
+  const auto found = natives_.find(window);
+  return found == natives_.end() ? nullptr : found->second;
 }
 
 Result SdlPlatform::createDevice(DeviceInterface*& out) {

@@ -3,12 +3,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
-#include <string>
 #include <thread>
 
+#include "platform/message_queue.h"
 #include "platform/platform.h"
 
 namespace quarvel::platform::sdl {
@@ -68,21 +67,11 @@ class SdlPlatform final : public WindowSystem,
   void* nativeWindow(WindowHandle window) const;
 
  private:
-  struct Window {
-    void* native = nullptr;  // SDL_Window
-    WindowProcedure procedure = nullptr;
-    bool alive = true;
-  };
-
   void pumpEvents();
 
   bool videoReady_ = false;
-  std::map<std::string, WindowClass> classes_;
-  std::map<WindowHandle, Window> windows_;
-  WindowHandle nextWindow_ = 1;
-  std::deque<Message> messages_;
-  bool quitPosted_ = false;
-  int quitCode_ = 0;
+  MessageQueue queue_;
+  std::map<WindowHandle, void*> natives_;  // SDL_Window, kept until the platform ends
   bool escapeLatched_ = false;
   std::map<ThreadHandle, std::thread> threads_;
   ThreadHandle nextThread_ = 1;
