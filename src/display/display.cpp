@@ -39,13 +39,13 @@ std::intptr_t windowProc(platform::WindowSystem& windows, platform::WindowHandle
 }
 
 Display::Display(platform::WindowSystem& windows, platform::DrawSystem& draw, const char* title,
-                 std::uint32_t width_, std::uint32_t height_, std::uint32_t scale_,
-                 std::uint8_t fullScreen_)
-    : pixelCount(width_ * height_),
-      width(width_),
-      height(height_),
-      fullScreen(fullScreen_),
-      scale(scale_),
+                 std::uint32_t frameWidth, std::uint32_t frameHeight, std::uint32_t pixelScale,
+                 std::uint8_t fullScreenMode)
+    : pixelCount(frameWidth * frameHeight),
+      width(frameWidth),
+      height(frameHeight),
+      fullScreen(fullScreenMode),
+      scale(pixelScale),
       device(new DisplayDevice{}) {
   device->windows = &windows;
 
