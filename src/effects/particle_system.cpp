@@ -32,8 +32,8 @@ std::uint32_t scaleChannel(std::uint32_t value, std::uint8_t mask, float factor)
 
 }  // namespace
 
-ParticleSystem::ParticleSystem(std::uint32_t count_, math::Vec3 origin_, DemoRandom& random)
-    : particles(count_), origin(origin_), count(count_), random_(&random) {
+ParticleSystem::ParticleSystem(std::uint32_t particleCount, math::Vec3 start, DemoRandom& random)
+    : particles(particleCount), origin(start), count(particleCount), random_(&random) {
   for (Particle& p : particles) {
     p.position = origin;
     p.life = static_cast<float>(initialLife);
