@@ -223,7 +223,7 @@ std::vector<double> padWave() {
     const double t = static_cast<double>(i) / cycle;
     double v = 0.0;
     for (const double d : detune) v += sawTurns(t * d, 18);
-    v += 0.4 * sineTurns(t * 0.5);  // an octave below for body
+    v += 0.25 * sineTurns(t * 0.5);  // an octave below for body
     x[i] = v;
   }
   return x;
