@@ -130,7 +130,6 @@ class SongPlayback : public ::testing::Test {
     std::int64_t frame;  // first frame of the order's first row
   };
   static constexpr std::int64_t kRenderFrames = 82 * kRate;
-  static constexpr double kSceneSeconds[] = {0.0, 15.0, 40.0, 55.0, 80.0};
 
   static void SetUpTestSuite() {
     result_ = new Result();
@@ -148,11 +147,8 @@ class SongPlayback : public ::testing::Test {
       music::mixBlock();
       const std::int16_t* pcm = music::pcmBlock(block);
       for (std::uint32_t i = 0; i < music::blockFrames(); ++i, ++frame) {
-        const int section = frame < 15 * kRate   ? 0
-                            : frame < 40 * kRate ? 1
-                            : frame < 55 * kRate ? 2
-                            : frame < 80 * kRate ? 3
-                                                 : 4;
+        int section = 0;
+        while (section < 4 && frame >= kSceneSeconds[section + 1] * kRate) ++section;
         for (int side = 0; side < 2; ++side) {
           const int v = pcm[2 * i + side];
           result_->peak = std::max(result_->peak, std::abs(v));
