@@ -17,20 +17,34 @@ std::uint64_t hashPixels(const std::uint32_t* pixels, std::size_t count) {
   return hash;
 }
 
-// Runs the demo from the data directory and hashes the frames asked for.
-std::map<std::uint64_t, std::uint64_t> runAndHash(const std::map<std::uint64_t, std::uint64_t>& want) {
+struct RunHashes {
+  std::map<std::uint64_t, std::uint64_t> frames;
+  std::uint64_t sound = 0;
+  std::size_t soundSamples = 0;
+};
+
+// Runs the demo from the data directory and hashes the frames asked for and
+// everything the sound device played.
+RunHashes runAndHash(const std::map<std::uint64_t, std::uint64_t>& want) {
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(QUARVEL_DATA_DIR);
   platform::headless::HeadlessPlatform headless;
-  std::map<std::uint64_t, std::uint64_t> got;
+  RunHashes got;
   headless.setFrameSink([&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t w,
                             std::uint32_t h) {
-    if (want.count(index) != 0) got[index] = hashPixels(pixels, std::size_t{w} * h);
+    if (want.count(index) != 0) got.frames[index] = hashPixels(pixels, std::size_t{w} * h);
   });
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(runDemo(headless.platform()), 0);
   ::testing::internal::GetCapturedStdout();
   std::filesystem::current_path(previous);
+  const auto& sound = headless.recordedSound();
+  got.soundSamples = sound.size();
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const std::int16_t s : sound) {
+    hash = (hash ^ static_cast<std::uint16_t>(s)) * 1099511628211ull;
+  }
+  got.sound = hash;
   return got;
 }
 
@@ -54,15 +68,23 @@ const std::map<std::uint64_t, std::uint64_t> kExpected = {
     {4801, 0x4ef6ed9fd66c51fdull},
 };
 
-TEST(DemoFrames, EveryScenePicturesAsPinned) {
-  const auto got = runAndHash(kExpected);
+const std::uint64_t kSoundHash = 0x5e10cf9b15636506ull;
+
+TEST(DemoFrames, EveryScenePictureAndTheSoundAsPinned) {
+  const RunHashes got = runAndHash(kExpected);
   for (const auto& [frame, hash] : kExpected) {
-    ASSERT_EQ(got.count(frame), 1u) << "frame " << frame << " was never presented";
-    EXPECT_EQ(got.at(frame), hash) << "frame " << frame << " changed: now 0x" << std::hex
-                                   << got.at(frame);
+    ASSERT_EQ(got.frames.count(frame), 1u) << "frame " << frame << " was never presented";
+    EXPECT_EQ(got.frames.at(frame), hash)
+        << "frame " << frame << " changed: now 0x" << std::hex << got.frames.at(frame);
   }
   // The end frame draws nothing: the last picture is shown once more.
-  EXPECT_EQ(got.at(4801), got.at(4800));
+  EXPECT_EQ(got.frames.at(4801), got.frames.at(4800));
+  // The music plays from the start of the run until the shutdown, which comes
+  // after the last frame's vertical blank (4802 blanks at 60 Hz) and one 10 ms
+  // wait for the audio worker to end.
+  const std::uint64_t ticks = 4802ull * 1000 + 10 * 60;  // a tick is 1/60 ms
+  EXPECT_EQ(got.soundSamples, 2 * (ticks * 44100 / 60000));
+  EXPECT_EQ(got.sound, kSoundHash) << "the sound changed: now 0x" << std::hex << got.sound;
 }
 
 }  // namespace
