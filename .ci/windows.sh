@@ -44,25 +44,7 @@ for exe in quarvel.exe xmrender.exe; do
   [[ -f "$bin/$exe" ]] || fail "$exe was not built"
 done
 
-# --- Wine --------------------------------------------------------------------
-export WINEPREFIX="$work/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no runtime installers popping up
-export WINEARCH=win64
-step "creating the Wine prefix"
-wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot -i"; }
-wineserver -w
-# One server for all the processes below. Its helper processes start now, with
-# no pipes open: started by a test, they would hold ctest's pipe open for good.
-wineserver -p
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-
-step "unit tests under Wine"
-# One at a time: some tests share fixed names of temporary files.
-ctest --preset mingw >"$work/ctest.log" 2>&1 || { tail -60 "$work/ctest.log"; fail "unit tests under Wine"; }
-tail -3 "$work/ctest.log"
-
-# --- the demo ----------------------------------------------------------------
+# --- virtual X screens -------------------------------------------------------
 next_display=90
 start_x() {  # start_x SIZE -> sets DISPLAY to a fresh virtual screen of that size
   local size=$1 n
@@ -82,6 +64,27 @@ start_x() {  # start_x SIZE -> sets DISPLAY to a fresh virtual screen of that si
   fail "no free X display number"
 }
 
+# --- Wine --------------------------------------------------------------------
+export WINEPREFIX="$work/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no runtime installers popping up
+export WINEARCH=win64
+# The window tests and the demo's first two runs share one 320 x 240 screen.
+start_x 320x240x24
+step "creating the Wine prefix"
+wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot -i"; }
+wineserver -w
+# One server for all the processes below. Its helper processes start now, with
+# no pipes open: started by a test, they would hold ctest's pipe open for good.
+wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+step "unit tests under Wine"
+# One at a time: some tests share fixed names of temporary files.
+ctest --preset mingw >"$work/ctest.log" 2>&1 || { tail -60 "$work/ctest.log"; fail "unit tests under Wine"; }
+tail -3 "$work/ctest.log"
+
+# --- the demo ----------------------------------------------------------------
 # Counts the distinct colours of an X window dump.
 count_colours() {
   python3 - "$1" <<'EOF'
@@ -140,7 +143,6 @@ check_fps_lines() {  # check_fps_lines LOG MIN
 cd "$bin"
 
 step "run 1: 320x240x24 screen, the demo ends by itself"
-start_x 320x240x24
 log="$work/run1.log"
 wine quarvel.exe >"$log" 2>&1 &
 demo=$!
