@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Windows check: cross-compiles with mingw-w64, runs the unit tests and the demo under Wine in a virtual X server.
+# Windows check: mingw-w64 cross build, then the unit tests and the demo under Wine on virtual X screens.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."

@@ -1,4 +1,4 @@
-// The Windows backend against the real system (or Wine): window routing, the message queue, threads.
+// The Windows backend on the real system or Wine: window routing, the queue, drawing, threads.
 #include <atomic>
 #include <vector>
 
@@ -88,19 +88,20 @@ TEST(Win32Windows, CloseMessageDispatchedToTheDisplayProcedureEndsInQuit) {
 TEST(Win32Windows, AdjustedOuterSizeGivesTheRequestedClientArea) {
   Win32Platform win32;
   ASSERT_TRUE(win32.registerClass({3, display::windowProc, 0, "win32_size_test"}));
+  // Small enough that the system never shrinks the window to fit the screen.
   const std::uint32_t captioned = display::kStyleWindowed & ~0x10000000u;  // without WS_VISIBLE
-  const Rect outer = win32.adjustWindowRect({0, 0, 320, 240}, captioned, display::kExStyleAppWindow);
+  const Rect outer = win32.adjustWindowRect({0, 0, 100, 80}, captioned, display::kExStyleAppWindow);
   EXPECT_LT(outer.top, 0);  // room for the caption
-  EXPECT_GT(outer.right - outer.left, 320);
+  EXPECT_GT(outer.right - outer.left, 100);
   const WindowHandle window =
       win32.createWindow({display::kExStyleAppWindow, "win32_size_test", "test", captioned,
                           outer.right - outer.left, outer.bottom - outer.top});
   ASSERT_NE(window, 0u);
-  EXPECT_EQ(win32.clientRect(window), (Rect{0, 0, 320, 240}));
+  EXPECT_EQ(win32.clientRect(window), (Rect{0, 0, 100, 80}));
   const Point origin = win32.clientToScreen(window, {0, 0});
-  const Point corner = win32.clientToScreen(window, {320, 240});
-  EXPECT_EQ(corner.x - origin.x, 320);
-  EXPECT_EQ(corner.y - origin.y, 240);
+  const Point corner = win32.clientToScreen(window, {100, 80});
+  EXPECT_EQ(corner.x - origin.x, 100);
+  EXPECT_EQ(corner.y - origin.y, 80);
   win32.destroyWindow(window);
   Message quit{};
   drainUntilQuit(win32, quit);
@@ -136,7 +137,8 @@ TEST(Win32Draw, WindowedDisplayPresentsTheFramebufferIntoTheLockedSurface) {
     if (locked.bitsPerPixel == 32) {
       const auto* bits = static_cast<const unsigned char*>(locked.bits);
       for (std::uint32_t y : {0u, 1u, 119u, 239u}) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(bits + std::size_t{y} * locked.pitch);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(bits + std::size_t{y} * locked.pitch);
         for (std::uint32_t x : {0u, 1u, 160u, 319u}) {
           EXPECT_EQ(row[x] & 0xFFFFFFu, screen.pixels[y * 320 + x] & 0xFFFFFFu) << x << "," << y;
         }

@@ -1,4 +1,4 @@
-// Win32 implementation of the window system, DirectDraw 7 device, waveOut output, clock and threads.
+// The Windows backend over the system calls: windows, DirectDraw 7, waveOut, clock, threads.
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
@@ -16,15 +16,21 @@ namespace {
 
 // The system's constants whose header spellings are C casts.
 const LPCSTR kArrowCursor = reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(32512));  // IDC_ARROW
-constexpr int kDefaultPosition = std::numeric_limits<int>::min();                   // CW_USEDEFAULT
-constexpr HRESULT kSurfaceLost = static_cast<HRESULT>(0x887601C2u);                 // DDERR_SURFACELOST
-constexpr HRESULT kNoInterface = static_cast<HRESULT>(0x80004002u);                 // E_NOINTERFACE
-const UINT kWaveMapper = static_cast<UINT>(-1);                                     // WAVE_MAPPER
+constexpr int kDefaultPosition = std::numeric_limits<int>::min();    // CW_USEDEFAULT
+constexpr HRESULT kSurfaceLost = static_cast<HRESULT>(0x887601C2u);  // DDERR_SURFACELOST
+constexpr HRESULT kNoInterface = static_cast<HRESULT>(0x80004002u);  // E_NOINTERFACE
+const UINT kWaveMapper = static_cast<UINT>(-1);                      // WAVE_MAPPER
 
-HWND asWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
-WindowHandle asHandle(HWND window) { return reinterpret_cast<WindowHandle>(window); }
+HWND asWindow(WindowHandle window) {
+  return reinterpret_cast<HWND>(window);
+}
+WindowHandle asHandle(HWND window) {
+  return reinterpret_cast<WindowHandle>(window);
+}
 
-RECT toRect(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+RECT toRect(const Rect& r) {
+  return {r.left, r.top, r.right, r.bottom};
+}
 Rect fromRect(const RECT& r) {
   return {static_cast<std::int32_t>(r.left), static_cast<std::int32_t>(r.top),
           static_cast<std::int32_t>(r.right), static_cast<std::int32_t>(r.bottom)};
@@ -298,7 +304,9 @@ DWORD WINAPI threadEntry(LPVOID parameter) {
 
 Win32Platform* Win32Platform::live_ = nullptr;
 
-Win32Platform::Win32Platform() { live_ = this; }
+Win32Platform::Win32Platform() {
+  live_ = this;
+}
 
 Win32Platform::~Win32Platform() {
   if (live_ == this) live_ = nullptr;
@@ -309,9 +317,8 @@ std::intptr_t Win32Platform::route(WindowHandle window, std::uint32_t message,
   Win32Platform* self = live_;
   WindowProcedure procedure = self != nullptr ? self->procedureOf(window) : nullptr;
   if (procedure == nullptr) {
-    return static_cast<std::intptr_t>(DefWindowProcA(asWindow(window), message,
-                                                     static_cast<WPARAM>(wParam),
-                                                     static_cast<LPARAM>(lParam)));
+    return static_cast<std::intptr_t>(DefWindowProcA(
+        asWindow(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)));
   }
   const std::intptr_t result = procedure(*self, window, message, wParam, lParam);
   if (message == WM_NCDESTROY) self->windows_.erase(window);  // the last message a window gets
@@ -394,11 +401,17 @@ std::intptr_t Win32Platform::dispatchMessage(const Message& message) {
   return static_cast<std::intptr_t>(DispatchMessageA(&msg));
 }
 
-void Win32Platform::postQuitMessage(int exitCode) { PostQuitMessage(exitCode); }
+void Win32Platform::postQuitMessage(int exitCode) {
+  PostQuitMessage(exitCode);
+}
 
-bool Win32Platform::escapePressed() { return GetAsyncKeyState(VK_ESCAPE) != 0; }
+bool Win32Platform::escapePressed() {
+  return GetAsyncKeyState(VK_ESCAPE) != 0;
+}
 
-void Win32Platform::showCursor(bool show) { ShowCursor(show ? TRUE : FALSE); }
+void Win32Platform::showCursor(bool show) {
+  ShowCursor(show ? TRUE : FALSE);
+}
 
 void Win32Platform::messageBox(const char* text) {
   std::fprintf(stderr, "%s\n", text);
@@ -430,7 +443,9 @@ SoundDevice* Win32Platform::openDevice(const WaveFormat& format) {
   return WaveOutDevice::open(format);
 }
 
-std::uint32_t Win32Platform::milliseconds() { return timeGetTime(); }
+std::uint32_t Win32Platform::milliseconds() {
+  return timeGetTime();
+}
 
 ThreadHandle Win32Platform::startTimeCritical(ThreadProcedure procedure, void* context) {
   if (procedure == nullptr) return 0;
@@ -451,6 +466,8 @@ void Win32Platform::forget(ThreadHandle thread) {
   CloseHandle(handle);
 }
 
-void Win32Platform::sleep(std::uint32_t ms) { Sleep(ms); }
+void Win32Platform::sleep(std::uint32_t ms) {
+  Sleep(ms);
+}
 
 }  // namespace quarvel::platform::win32

@@ -1,4 +1,4 @@
-// The Windows backend: real window messages, DirectDraw 7, waveOut, the multimedia clock and threads.
+// The Windows backend: real window messages, DirectDraw 7, waveOut, the system clock, threads.
 #pragma once
 
 #include <cstdint>
