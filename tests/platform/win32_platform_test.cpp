@@ -88,20 +88,21 @@ TEST(Win32Windows, CloseMessageDispatchedToTheDisplayProcedureEndsInQuit) {
 TEST(Win32Windows, AdjustedOuterSizeGivesTheRequestedClientArea) {
   Win32Platform win32;
   ASSERT_TRUE(win32.registerClass({3, display::windowProc, 0, "win32_size_test"}));
-  // Small enough that the system never shrinks the window to fit the screen.
+  // Within the size limits of the system: never shrunk to the screen nor grown to a minimum.
   const std::uint32_t captioned = display::kStyleWindowed & ~0x10000000u;  // without WS_VISIBLE
-  const Rect outer = win32.adjustWindowRect({0, 0, 100, 80}, captioned, display::kExStyleAppWindow);
+  const Rect outer =
+      win32.adjustWindowRect({0, 0, 200, 100}, captioned, display::kExStyleAppWindow);
   EXPECT_LT(outer.top, 0);  // room for the caption
-  EXPECT_GT(outer.right - outer.left, 100);
+  EXPECT_GT(outer.right - outer.left, 200);
   const WindowHandle window =
       win32.createWindow({display::kExStyleAppWindow, "win32_size_test", "test", captioned,
                           outer.right - outer.left, outer.bottom - outer.top});
   ASSERT_NE(window, 0u);
-  EXPECT_EQ(win32.clientRect(window), (Rect{0, 0, 100, 80}));
+  EXPECT_EQ(win32.clientRect(window), (Rect{0, 0, 200, 100}));
   const Point origin = win32.clientToScreen(window, {0, 0});
-  const Point corner = win32.clientToScreen(window, {100, 80});
-  EXPECT_EQ(corner.x - origin.x, 100);
-  EXPECT_EQ(corner.y - origin.y, 80);
+  const Point corner = win32.clientToScreen(window, {200, 100});
+  EXPECT_EQ(corner.x - origin.x, 200);
+  EXPECT_EQ(corner.y - origin.y, 100);
   win32.destroyWindow(window);
   Message quit{};
   drainUntilQuit(win32, quit);
