@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# Windows check: mingw-w64 cross build, then the unit tests and the demo under Wine on virtual X screens.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+root=$(pwd)
+work=$(mktemp -d /tmp/quarvel-windows.XXXXXX)
+pids=()
+
+fail() {
+  echo "windows.sh: FAILED: $*" >&2
+  exit 1
+}
+step() { echo "== windows.sh: $*"; }
+
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# --- tools -------------------------------------------------------------------
+packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool x11-apps
+  python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  step "installing ${missing[*]}"
+  apt-get update -qq || fail "apt-get update"
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" \
+    >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log"; fail "installing ${missing[*]}"; }
+fi
+
+# --- build -------------------------------------------------------------------
+step "configuring and building the mingw preset"
+cmake --preset mingw -DQUARVEL_WERROR=ON >"$work/configure.log" 2>&1 ||
+  { tail -30 "$work/configure.log"; fail "configure of the mingw preset"; }
+cmake --build --preset mingw -j2 >"$work/build.log" 2>&1 ||
+  { grep -E "error|FAILED" "$work/build.log" | head -40; fail "build of the mingw preset"; }
+bin="$root/build/mingw/bin"
+for exe in quarvel.exe xmrender.exe; do
+  [[ -f "$bin/$exe" ]] || fail "$exe was not built"
+done
+
+# --- virtual X screens -------------------------------------------------------
+next_display=90
+start_x() {  # start_x SIZE -> sets DISPLAY to a fresh virtual screen of that size
+  local size=$1 n
+  for ((n = next_display; n < next_display + 20; ++n)); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 "$size" -nolisten tcp >"$work/xvfb$n.log" 2>&1 &
+    pids+=($!)
+    export DISPLAY=":$n"
+    next_display=$((n + 1))
+    for _ in $(seq 50); do
+      xdpyinfo >/dev/null 2>&1 && return 0
+      xwd -root -silent >/dev/null 2>&1 && return 0
+      sleep 0.2
+    done
+    fail "Xvfb :$n did not start"
+  done
+  fail "no free X display number"
+}
+
+# --- Wine --------------------------------------------------------------------
+export WINEPREFIX="$work/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no runtime installers popping up
+export WINEARCH=win64
+# The window tests and the demo's first two runs share one 320 x 240 screen.
+start_x 320x240x24
+step "creating the Wine prefix"
+wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; fail "wineboot -i"; }
+wineserver -w
+# One server for all the processes below. Its helper processes start now, with
+# no pipes open: started by a test, they would hold ctest's pipe open for good.
+wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
+step "unit tests under Wine"
+# One at a time: some tests share fixed names of temporary files.
+ctest --preset mingw >"$work/ctest.log" 2>&1 || { tail -60 "$work/ctest.log"; fail "unit tests under Wine"; }
+tail -3 "$work/ctest.log"
+
+# --- the demo ----------------------------------------------------------------
+# Counts the distinct colours of an X window dump.
+count_colours() {
+  python3 - "$1" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+header = struct.unpack(">25I", data[:100])
+header_size, width, height = header[0], header[4], header[5]
+bits, line, ncolors = header[11], header[12], header[19]
+start = header_size + ncolors * 12
+step = bits // 8
+colours = set()
+for y in range(height):
+    row = data[start + y * line: start + y * line + width * step]
+    for x in range(0, len(row), step):
+        colours.add(row[x:x + step])
+print(len(colours))
+EOF
+}
+
+# The seconds since the epoch at which the log got its first "[fps]" line.
+wait_first_fps() {  # wait_first_fps LOG PID
+  local _
+  for _ in $(seq 600); do
+    grep -qE '^\[[0-9.]+\]' "$1" 2>/dev/null && { date +%s.%N; return 0; }
+    kill -0 "$2" 2>/dev/null || { cat "$1"; fail "quarvel.exe ended before drawing a second of frames"; }
+    sleep 0.1
+  done
+  cat "$1"
+  fail "no [fps] line within 60 s"
+}
+
+sleep_until() { # sleep_until EPOCH_SECONDS
+  local left
+  left=$(python3 -c "import sys,time; print(max(0.0, float(sys.argv[1]) - time.time()))" "$1")
+  sleep "$left"
+}
+
+wait_exit() {  # wait_exit PID SECONDS -> exit status in $status
+  local _
+  for _ in $(seq $(($2 * 10))); do
+    kill -0 "$1" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$1" 2>/dev/null && { kill "$1"; fail "quarvel.exe still running after $2 s"; }
+  status=0
+  wait "$1" || status=$?
+}
+
+check_fps_lines() {  # check_fps_lines LOG MIN
+  local n
+  n=$(tr -d '\r' <"$1" | grep -cE '^\[[0-9.]+\]$' || true)  # Wine's console ends lines with CR LF
+  ((n >= $2)) || { cat "$1"; fail "only $n [fps] lines in $1 (at least $2 expected)"; }
+  echo "$n [fps] lines"
+}
+
+cd "$bin"
+
+step "run 1: 320x240x24 screen, the demo ends by itself"
+log="$work/run1.log"
+wine quarvel.exe >"$log" 2>&1 &
+demo=$!
+t0=$(wait_first_fps "$log" "$demo")
+t0=$(python3 -c "import sys; print(float(sys.argv[1]) - 1.0)" "$t0")  # the loop's start
+# Mid-scene moments of the scene clock: star, ray tracer, blobs, greetings.
+for at in 8 27 47 67; do
+  sleep_until "$(python3 -c "import sys; print(float(sys.argv[1]) + $at)" "$t0")"
+  shot="$work/scene-$at.xwd"
+  xwd -root -silent -out "$shot" || fail "screenshot at $at s"
+  colours=$(count_colours "$shot")
+  echo "screen at ${at} s: $colours colours"
+  ((colours >= 8)) || fail "screen at $at s looks blank ($colours colours)"
+done
+wait_exit "$demo" 60
+((status == 0)) || { cat "$log"; fail "run 1 exited with $status"; }
+check_fps_lines "$log" 70
+
+step "run 2: 320x240x24 screen, Escape ends the demo"
+log="$work/run2.log"
+wine quarvel.exe >"$log" 2>&1 &
+demo=$!
+wait_first_fps "$log" "$demo" >/dev/null
+sleep 3
+window=$(xdotool search --name '^Quarvel$' | head -1 || true)
+[[ -n "$window" ]] && xdotool windowfocus "$window" 2>/dev/null || true
+xdotool key Escape
+wait_exit "$demo" 20
+((status == 0)) || { cat "$log"; fail "run 2 exited with $status"; }
+check_fps_lines "$log" 1
+n=$(tr -d '\r' <"$log" | grep -cE '^\[[0-9.]+\]$' || true)
+((n < 30)) || fail "run 2 went on for $n s after Escape"
+
+step "run 3: 1024x768x24 screen, the mode cannot be set"
+# Wine's desktop process belongs to one X display: start afresh on the new one.
+wineserver -k || true
+wineserver -w
+start_x 1024x768x24
+log="$work/run3.log"
+wine quarvel.exe >"$log" 2>&1 &
+demo=$!
+text="Could not find a supported ddraw pixelformat mode"
+box=""
+for _ in $(seq 300); do
+  box=$(xdotool search --name '^Error$' 2>/dev/null | head -1 || true)
+  [[ -n "$box" ]] && break
+  kill -0 "$demo" 2>/dev/null || break
+  sleep 0.1
+done
+[[ -n "$box" ]] || { cat "$log"; fail "no message box appeared"; }
+grep -qF "$text" "$log" || { cat "$log"; fail "the message was not \"$text\""; }
+sleep 2
+xdotool windowfocus "$box" 2>/dev/null || true
+xdotool key Return
+wait_exit "$demo" 20
+((status == 255)) || { cat "$log"; fail "run 3 exited with $status, not 255"; }
+
+step "all Windows checks passed"
