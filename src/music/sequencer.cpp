@@ -126,15 +126,20 @@ void tonePortamento(Channel& ch) {
   ch.flags |= kFlagFrequency;
 }
 
-void volumeSlide(Channel& ch) {
-  const std::uint8_t m = ch.volumeSlideMemory;
-  if (m > 15) {
-    ch.volume += m >> 4;
-    if (ch.volume > 64) ch.volume = 64;
-  } else if ((m & 15) != 0) {
-    ch.volume -= m & 15;
-    if (ch.volume < 0) ch.volume = 0;
+// The slides of volume, global volume and panning: a memory above 15 moves up
+// by its high nibble, else down by its low nibble, within 0..ceiling.
+void slideWithin(std::int32_t& value, std::uint8_t memory, std::int32_t ceiling) {
+  if (memory > 15) {
+    value += memory >> 4;
+    if (value > ceiling) value = ceiling;
+  } else if ((memory & 15) != 0) {
+    value -= memory & 15;
+    if (value < 0) value = 0;
   }
+}
+
+void volumeSlide(Channel& ch) {
+  slideWithin(ch.volume, ch.volumeSlideMemory, 64);
   ch.flags |= kFlagVolume;
 }
 
@@ -521,29 +526,13 @@ void effectTick(Song& song, Channel& ch, const Sample& sample, const NoteCell& c
         }
       }
       break;
-    case 17: {
-      const std::uint8_t m = song.globalVolumeSlideMemory;
-      if (m > 15) {
-        song.globalVolume += m >> 4;
-        if (song.globalVolume > 64) song.globalVolume = 64;
-      } else if ((m & 15) != 0) {
-        song.globalVolume -= m & 15;
-        if (song.globalVolume < 0) song.globalVolume = 0;
-      }
+    case 17:
+      slideWithin(song.globalVolume, song.globalVolumeSlideMemory, 64);
       break;
-    }
-    case 25: {
-      const std::uint8_t m = ch.panningSlideMemory;
-      if (m > 15) {
-        ch.panning += m >> 4;
-        if (ch.panning > 255) ch.panning = 255;
-      } else if ((m & 15) != 0) {
-        ch.panning -= m & 15;
-        if (ch.panning < 0) ch.panning = 0;
-      }
+    case 25:
+      slideWithin(ch.panning, ch.panningSlideMemory, 255);
       ch.flags |= kFlagPanning;
       break;
-    }
     case 27:
       retrig(ch, tick);
       break;
