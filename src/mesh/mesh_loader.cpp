@@ -85,22 +85,26 @@ std::string readZeroTerminatedString(std::istream& input) {
 // - a triangle with a corner outside 1..vertexCount is dropped, the rest of its
 //   chunk is kept;
 // - vertex values are taken as they are (the renderer culls non-finite ones).
+void loadMeshStream(MeshList& list, std::istream& input) {
+  constexpr auto kEnd = std::char_traits<char>::eof();
+  if (input.peek() == kEnd) return;
+  for (;;) {
+    const std::string chunkName = readZeroTerminatedString(input);
+    std::cout << chunkName << '\n' << std::flush;
+    Mesh mesh;
+    if (!readChunk(input, mesh)) break;
+    list.push_back(std::move(mesh));
+    if (input.peek() == kEnd) break;
+  }
+}
+
 void loadMeshFile(MeshList& list, const char* name) {
   std::ifstream file(name, std::ios::binary);
   if (!file.is_open()) {
     std::cout << "error opening file : " << name << '\n' << std::flush;
     return;
   }
-  constexpr auto kEnd = std::char_traits<char>::eof();
-  if (file.peek() == kEnd) return;
-  for (;;) {
-    const std::string chunkName = readZeroTerminatedString(file);
-    std::cout << chunkName << '\n' << std::flush;
-    Mesh mesh;
-    if (!readChunk(file, mesh)) break;
-    list.push_back(std::move(mesh));
-    if (file.peek() == kEnd) break;
-  }
+  loadMeshStream(list, file);
 }
 
 }  // namespace quarvel::mesh

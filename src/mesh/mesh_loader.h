@@ -18,4 +18,9 @@ std::string readZeroTerminatedString(std::istream& input);
 // source for what is kept of a damaged chunk.
 void loadMeshFile(MeshList& list, const char* name);
 
+// Appends one Mesh per chunk read from `input` (opened in binary mode) to
+// `list`, printing each chunk's name on its own line, with the same handling of
+// damaged data as loadMeshFile. Reads until the input ends or a chunk is damaged.
+void loadMeshStream(MeshList& list, std::istream& input);
+
 }  // namespace quarvel::mesh

@@ -20,6 +20,9 @@ constexpr std::uint32_t kMaxPatterns = 256;
 constexpr std::uint32_t kMaxRows = 256;
 constexpr std::uint16_t kMaxInstruments = 128;
 constexpr std::uint16_t kDefaultBpm = 125;
+// The fastest tempo the speed effect can set (432 frames per tick). A file tempo beyond it
+// would tick nearly every frame, multiplying the audio thread's work by up to 400.
+constexpr std::uint16_t kMaxBpm = 255;
 
 // Reads through the installed FileOps and remembers any short read.
 class Reader {
@@ -297,6 +300,7 @@ bool parseXm(Song* song, Stream* stream) {
   if (song->songLength > 256) song->songLength = 256;
   if (song->restartPosition >= song->songLength) song->restartPosition = 0;
   if (song->defaultBpm == 0) song->defaultBpm = kDefaultBpm;
+  if (song->defaultBpm > kMaxBpm) song->defaultBpm = kMaxBpm;
 
   in.seek(60 + static_cast<std::int64_t>(headerSize), kSeekStart);
   std::uint32_t highest = 0;

@@ -99,7 +99,7 @@ struct Song {
   std::uint16_t numInstruments;      // 0..128
   std::uint16_t flags;               // kLinearFrequencies
   std::uint16_t defaultTempo;        // ticks per row at start (0 plays like 1)
-  std::uint16_t defaultBpm;          // beats per minute at start, >= 1
+  std::uint16_t defaultBpm;          // beats per minute at start, 1..255
   std::uint8_t orderTable[256];      // pattern number per order position
   std::uint8_t defaultGlobalVolume;  // always 64
   TickOperation tickOperation;       // the sequencer's per-tick update

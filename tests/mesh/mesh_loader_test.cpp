@@ -125,6 +125,23 @@ TEST(MeshLoader, EmptyAndMissingFiles) {
   EXPECT_TRUE(list.empty());
 }
 
+TEST(MeshLoader, StreamLoadingMatchesFileLoading) {
+  const Bytes bytes = join(chunk("cube", 8, kBoxFaces), chunk("tri", 3, {1, 2, 3, 3, 2, 9}));
+  MeshList fromFile;
+  const std::string printed = load(fromFile, bytes);
+  MeshList fromStream(1);  // appends like the file entry
+  std::istringstream input(std::string(bytes.begin(), bytes.end()), std::ios::binary);
+  testing::internal::CaptureStdout();
+  loadMeshStream(fromStream, input);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), printed);
+  ASSERT_EQ(fromStream.size(), 3u);
+  for (std::size_t i = 0; i < fromFile.size(); ++i) {
+    EXPECT_EQ(fromStream[i + 1].indices, fromFile[i].indices);
+    EXPECT_EQ(fromStream[i + 1].vertexCount, fromFile[i].vertexCount);
+  }
+  EXPECT_EQ(fromStream[2].indexCount, 3);  // the face with corner 9 is dropped
+}
+
 TEST(MeshLoader, TrianglesWithCornersOutsideTheMeshAreDropped) {
   MeshList list;
   load(list, chunk("m", 3, {1, 2, 3, 0, 1, 2, 1, 2, 4, -7, 1, 2, 3, 2, 1}));

@@ -169,5 +169,28 @@ TEST(Robustness, HostileHeaderValues) {
   }
 }
 
+// A file tempo of 55336 BPM once made every output frame a tick: 32 channels of tick work per
+// frame, far slower than real time. The loader caps it at the fastest tempo the effect sets.
+TEST(Robustness, FileTempoBeyondTheEffectRangeIsCapped) {
+  xw::Module m = testing::basicModule(32, 64);
+  m.tempo = 10280;  // the row never ends within the test: song.tick counts every tick
+  m.bpm = 55336;
+  m.orders = {0, 0, 0, 0, 0, 0};
+  testing::SongPtr song = testing::loadModule(m);
+  ASSERT_NE(song, nullptr);
+  EXPECT_EQ(song->defaultBpm, 255);
+  ASSERT_TRUE(preparePlayback(song.get()));
+  EXPECT_EQ(song->samplesPerTick, 432);
+  const std::uint32_t blocks = (2 * 44100 + blockFrames() - 1) / blockFrames();
+  for (std::uint32_t i = 0; i < blocks; ++i) mixBlock();
+  EXPECT_EQ(song->row, 0);
+  EXPECT_LE(song->tick, 205);  // two seconds at 432 frames per tick
+
+  m.bpm = 255;  // the limit itself is kept
+  EXPECT_EQ(testing::loadModule(m)->defaultBpm, 255);
+  m.bpm = 256;
+  EXPECT_EQ(testing::loadModule(m)->defaultBpm, 255);
+}
+
 }  // namespace
 }  // namespace quarvel::music
