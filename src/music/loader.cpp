@@ -2,6 +2,7 @@
 #include "music/loader.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "music/channel.h"
@@ -80,12 +81,24 @@ class Reader {
   bool ok_ = true;
 };
 
-bool readPattern(Reader& in, Pattern& pattern, std::uint16_t channels) {
+// Records the first problem found; gives false, for `return refuse(...)`.
+bool refuse(LoadError* error, const LoadError& problem) {
+  if (error != nullptr && error->problem == LoadProblem::kNone) *error = problem;
+  return false;
+}
+
+bool readPattern(Reader& in, Pattern& pattern, std::uint16_t channels, std::uint32_t index,
+                 LoadError* error) {
+  const LoadError truncated{.problem = LoadProblem::kEndsInPattern, .pattern = index};
   in.u32();  // header length: the packed data follows the 9-byte header directly
   in.u8();   // packing type
   const std::uint16_t rows = in.u16();
   const std::uint16_t packedSize = in.u16();
-  if (!in.ok() || rows > kMaxRows) return false;
+  if (!in.ok()) return refuse(error, truncated);
+  if (rows > kMaxRows) {
+    return refuse(error,
+                  {.problem = LoadProblem::kTooManyRows, .count = rows, .pattern = index});
+  }
   pattern.rows = rows;
   const std::size_t count = static_cast<std::size_t>(rows) * channels;
   if (count == 0) return true;
@@ -110,7 +123,7 @@ bool readPattern(Reader& in, Pattern& pattern, std::uint16_t channels) {
     if (cell.note == 97) cell.note = 255;
     if (cell.instrument > 128) cell.instrument = 0;
   }
-  return in.ok();
+  return in.ok() || refuse(error, truncated);
 }
 
 void readEnvelope(Reader& in, EnvelopePoint* points) {
@@ -210,13 +223,25 @@ bool readSampleData(Reader& in, Sample& s, const SampleLayout& layout) {
   return in.ok();
 }
 
-bool readInstrument(Reader& in, Instrument& instrument) {
+// `number` counts from 1.
+bool readInstrument(Reader& in, Instrument& instrument, std::uint32_t number, LoadError* error) {
+  const LoadError truncated{.problem = LoadProblem::kEndsInInstrument, .instrument = number};
+  const auto truncatedSample = [&](std::uint32_t sample) {
+    return refuse(error, {.problem = LoadProblem::kEndsInSample,
+                          .instrument = number,
+                          .sample = sample});
+  };
   for (Sample*& slot : instrument.samples) slot = &kEmptySample;
   const std::int64_t start = in.tell();
   const std::uint32_t headerSize = in.u32();
   in.seek(23, kSeekCurrent);
   const std::uint16_t numSamples = in.u16();
-  if (!in.ok() || numSamples > kMaxSamplesPerInstrument) return false;
+  if (!in.ok()) return refuse(error, truncated);
+  if (numSamples > kMaxSamplesPerInstrument) {
+    return refuse(error, {.problem = LoadProblem::kTooManySamples,
+                          .count = numSamples,
+                          .instrument = number});
+  }
   if (numSamples == 0) {
     in.seek(start + headerSize, kSeekStart);
     return true;
@@ -240,7 +265,7 @@ bool readInstrument(Reader& in, Instrument& instrument) {
   instrument.vibratoDepth = in.u8();
   instrument.vibratoRate = in.u8();
   instrument.fadeout = static_cast<std::uint16_t>(in.u16() * 2);
-  if (!in.ok()) return false;
+  if (!in.ok()) return refuse(error, truncated);
   // The file holds 12 points per envelope; larger counts would read points it never gave.
   if (instrument.volumePoints > kEnvelopeFilePoints) instrument.volumePoints = kEnvelopeFilePoints;
   if (instrument.panningPoints > kEnvelopeFilePoints) {
@@ -256,26 +281,61 @@ bool readInstrument(Reader& in, Instrument& instrument) {
     auto* sample = new Sample{};
     instrument.samples[i] = sample;
     instrument.numSamples = i + 1u;
-    if (!readSampleHeader(in, *sample, layouts[i])) return false;
+    if (!readSampleHeader(in, *sample, layouts[i])) return truncatedSample(i);
     dataBytes += layouts[i].fileBytes;
   }
   // Sample data must be in the file: this bounds every allocation by the file's size.
-  if (dataBytes > static_cast<std::uint64_t>(in.remaining())) return false;
+  const auto remaining = static_cast<std::uint64_t>(in.remaining());
+  if (dataBytes > remaining) {
+    // Name the first sample whose data reaches past the end.
+    std::uint16_t i = 0;
+    std::uint64_t end = layouts[0].fileBytes;
+    while (end <= remaining) end += layouts[++i].fileBytes;
+    return truncatedSample(i);
+  }
   for (std::uint16_t i = 0; i < numSamples; ++i) {
-    if (!readSampleData(in, *instrument.samples[i], layouts[i])) return false;
+    if (!readSampleData(in, *instrument.samples[i], layouts[i])) return truncatedSample(i);
   }
   return true;
 }
 
 }  // namespace
 
-bool parseXm(Song* song, Stream* stream) {
+std::string describeLoadError(const LoadError& e) {
+  const std::string count = std::to_string(e.count);
+  const std::string pattern = "pattern " + std::to_string(e.pattern);
+  const std::string instrument = "instrument " + std::to_string(e.instrument);
+  switch (e.problem) {
+    case LoadProblem::kNone: return "";
+    case LoadProblem::kCannotOpen: return "the file cannot be opened";
+    case LoadProblem::kNotXm: return "not an XM file (it does not start with \"Extended Module: \")";
+    case LoadProblem::kEndsInHeader: return "the file ends inside the song header";
+    case LoadProblem::kTooManyChannels:
+      return count + " channels; the player plays at most 32";
+    case LoadProblem::kTooManyPatterns: return count + " patterns; the format allows at most 256";
+    case LoadProblem::kTooManyInstruments:
+      return count + " instruments; the format allows at most 128";
+    case LoadProblem::kTooManyRows:
+      return pattern + " has " + count + " rows; the format allows at most 256";
+    case LoadProblem::kEndsInPattern: return "the file ends inside " + pattern;
+    case LoadProblem::kEndsInInstrument: return "the file ends inside " + instrument;
+    case LoadProblem::kTooManySamples:
+      return instrument + " has " + count + " samples; the player allows at most 16";
+    case LoadProblem::kEndsInSample:
+      return "the file ends inside sample " + std::to_string(e.sample) + " of " + instrument;
+  }
+  return "";
+}
+
+bool parseXm(Song* song, Stream* stream, LoadError* error) {
   if (song == nullptr) return false;
   Reader in(stream);
   char signature[17] = {};
   in.seek(0, kSeekStart);
   in.bytes(signature, 17);
-  if (!in.ok() || std::memcmp(signature, kSignature, 17) != 0) return false;
+  if (!in.ok() || std::memcmp(signature, kSignature, 17) != 0) {
+    return refuse(error, {.problem = LoadProblem::kNotXm});
+  }
   song->tickOperation = tickUpdate;
   song->defaultGlobalVolume = 64;
 
@@ -291,11 +351,17 @@ bool parseXm(Song* song, Stream* stream) {
   song->defaultTempo = in.u16();
   song->defaultBpm = in.u16();
   in.bytes(song->orderTable, 256);
-  if (!in.ok()) return false;
+  if (!in.ok()) return refuse(error, {.problem = LoadProblem::kEndsInHeader});
   // Playback holds 32 channels; the format allows 256 patterns and 128 instruments.
-  if (song->numChannels > kChannelCount || filePatterns > kMaxPatterns ||
-      song->numInstruments > kMaxInstruments) {
-    return false;
+  if (song->numChannels > kChannelCount) {
+    return refuse(error, {.problem = LoadProblem::kTooManyChannels, .count = song->numChannels});
+  }
+  if (filePatterns > kMaxPatterns) {
+    return refuse(error, {.problem = LoadProblem::kTooManyPatterns, .count = filePatterns});
+  }
+  if (song->numInstruments > kMaxInstruments) {
+    return refuse(error,
+                  {.problem = LoadProblem::kTooManyInstruments, .count = song->numInstruments});
   }
   if (song->songLength > 256) song->songLength = 256;
   if (song->restartPosition >= song->songLength) song->restartPosition = 0;
@@ -311,7 +377,7 @@ bool parseXm(Song* song, Stream* stream) {
   song->patternSlots = filePatterns > highest ? filePatterns : highest;
   if (song->patternSlots != 0) song->patterns = new Pattern[song->patternSlots]{};
   for (std::uint32_t i = 0; i < filePatterns; ++i) {
-    if (!readPattern(in, song->patterns[i], song->numChannels)) return false;
+    if (!readPattern(in, song->patterns[i], song->numChannels, i, error)) return false;
   }
   for (std::uint32_t i = filePatterns; i < song->patternsUsed; ++i) {
     Pattern& pattern = song->patterns[i];
@@ -325,20 +391,21 @@ bool parseXm(Song* song, Stream* stream) {
     for (Sample*& slot : song->instruments[i].samples) slot = &kEmptySample;
   }
   for (std::uint16_t i = 0; i < song->numInstruments; ++i) {
-    if (!readInstrument(in, song->instruments[i])) return false;
+    if (!readInstrument(in, song->instruments[i], i + 1u, error)) return false;
   }
   return in.ok();
 }
 
-Song* loadSong(const char* fileName) {
+Song* loadSong(const char* fileName, LoadError* error) {
   auto* song = new Song{};
   auto* stream = new Stream{fileOps().open(fileName)};
   if (stream->handle == nullptr) {
     delete stream;
     delete song;
+    refuse(error, {.problem = LoadProblem::kCannotOpen});
     return nullptr;
   }
-  const bool ok = parseXm(song, stream);
+  const bool ok = parseXm(song, stream, error);
   fileOps().close(stream->handle);
   delete stream;
   if (!ok) {
