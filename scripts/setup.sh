@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev libsdl2-dev ffmpeg)
+          libbenchmark-dev libsdl2-dev libpng-dev ffmpeg)
 if [[ "${1:-}" == "--ci" ]]; then
   packages+=(xvfb xauth xdotool x11-utils python3)
 fi

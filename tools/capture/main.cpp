@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "capture/video_encoder.h"
 #include "common/png_file.h"
+#include "common/progress.h"
 #include "common/wav_file.h"
 #include "driver/run_demo.h"
 #include "platform/headless/headless_platform.h"
@@ -157,20 +159,6 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
   std::map<Scene, std::vector<double>> costs_;
 };
 
-bool haveFfmpeg() { return std::system("ffmpeg -version > /dev/null 2>&1") == 0; }
-
-std::string quoted(const fs::path& p) {
-  std::string out = "'";
-  for (const char c : p.string()) {
-    if (c == '\'') {
-      out += "'\\''";
-    } else {
-      out += c;
-    }
-  }
-  return out + "'";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -178,7 +166,12 @@ int main(int argc, char** argv) {
   if (!parsed) return 2;
   const Options& o = *parsed;
 
-  if (o.video && !haveFfmpeg()) {
+  if (o.pngDir && !quarvel::tools::pngSupported()) {
+    std::cerr << "quarvel-capture: this build cannot write PNG frames (it was made without "
+                 "libpng); use --video, or a build for Linux\n";
+    return 2;
+  }
+  if (o.video && !quarvel::tools::haveFfmpeg()) {
     std::cerr << "quarvel-capture: ffmpeg was not found; install it (for example with "
                  "'apt-get install ffmpeg') to write a video\n";
     return 1;
@@ -204,22 +197,20 @@ int main(int argc, char** argv) {
   quarvel::platform::headless::HeadlessPlatform headless({o.fps});
   const std::uint64_t expected = o.last ? *o.last + 1 : 80ull * o.fps + 1;
 
-  std::FILE* encoder = nullptr;
-  fs::path silentVideo;
+  std::optional<quarvel::tools::VideoEncoder> encoder;
   if (o.video) {
-    silentVideo = o.video->string() + ".video-only.mp4";
-    const std::string command =
-        "ffmpeg -y -loglevel error -f rawvideo -pixel_format bgr0 -video_size 320x240 -framerate " +
-        std::to_string(o.fps) +
-        " -i - -vf scale=960:720:flags=neighbor -c:v libx264 -preset veryfast -crf 18 "
-        "-pix_fmt yuv420p " +
-        quoted(silentVideo);
-    encoder = popen(command.c_str(), "w");
-    if (encoder == nullptr) {
+    encoder.emplace(*o.video, o.fps);
+    if (!encoder->started()) {
       std::cerr << "quarvel-capture: cannot start ffmpeg\n";
       return 1;
     }
   }
+
+  // The bar draws on the real standard error; the demo's own lines are printed above it.
+  std::ostream console(std::cerr.rdbuf());
+  const auto style = quarvel::tools::stderrIsTerminal() ? quarvel::tools::ProgressStyle::kBar
+                                                        : quarvel::tools::ProgressStyle::kTenths;
+  quarvel::tools::ProgressBar bar(console, style, "rendering", "frames", expected);
 
   bool writeFailed = false;
   headless.setFrameSink([&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t width,
@@ -231,48 +222,30 @@ int main(int argc, char** argv) {
         writeFailed = true;
       }
     }
-    if (encoder != nullptr && index >= o.first) {
-      std::fwrite(pixels, 4, std::size_t{width} * height, encoder);
-    }
-    if (index % 30 == 0 || index + 1 == expected) {
-      const std::uint64_t done = std::min(index + 1, expected);
-      const int filled = static_cast<int>(40 * done / expected);
-      std::fprintf(stderr, "\r[%s%s] %llu/%llu frames", std::string(filled, '#').c_str(),
-                   std::string(40 - filled, '.').c_str(), static_cast<unsigned long long>(done),
-                   static_cast<unsigned long long>(expected));
-    }
+    if (encoder && index >= o.first) encoder->addFrame(pixels, width, height);
+    bar.update(std::min(index + 1, expected),
+               encoder ? ", " + std::to_string(encoder->framesEncoded()) + " encoded" : "");
     if (o.last && index == *o.last) headless.pressEscape();
   });
 
   FrameCosts costs;
-  const int result = quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr);
-  std::fprintf(stderr, "\n");
+  int result = 0;
+  {
+    const quarvel::tools::LinesAboveBar outLines(std::cout, bar);
+    const quarvel::tools::LinesAboveBar errorLines(std::cerr, bar);
+    result = quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr);
+  }
+  bar.finish();
 
   const auto& sound = headless.recordedSound();
   if (o.wav && !quarvel::tools::writeWav(o.wav->string(), sound, 44100)) {
     std::cerr << "quarvel-capture: cannot write " << *o.wav << "\n";
     writeFailed = true;
   }
-  if (encoder != nullptr) {
-    if (pclose(encoder) != 0) {
-      std::cerr << "quarvel-capture: ffmpeg failed to encode the video\n";
-      return 1;
-    }
-    std::error_code error;
-    if (sound.empty()) {
-      fs::rename(silentVideo, *o.video, error);
-    } else {
-      const fs::path audio = o.video->string() + ".audio.wav";
-      quarvel::tools::writeWav(audio.string(), sound, 44100);
-      const std::string mux = "ffmpeg -y -loglevel error -i " + quoted(silentVideo) + " -i " +
-                              quoted(audio) + " -c:v copy -c:a aac -b:a 192k -shortest " +
-                              quoted(*o.video);
-      if (std::system(mux.c_str()) != 0) error = std::make_error_code(std::errc::io_error);
-      fs::remove(audio);
-      fs::remove(silentVideo);
-    }
-    if (error) {
-      std::cerr << "quarvel-capture: cannot write " << *o.video << "\n";
+  if (encoder) {
+    const std::string error = encoder->finish(sound, expected - o.first, console, style);
+    if (!error.empty()) {
+      std::cerr << "quarvel-capture: " << error << "\n";
       return 1;
     }
     std::cerr << "quarvel-capture: video written to " << o.video->string() << "\n";

@@ -1,4 +1,4 @@
-// Writes 0x00RRGGBB pixels as an 8-bit RGB PNG file, without any compression library.
+// Writes 0x00RRGGBB pixels as compressed 8-bit RGB PNG files.
 #pragma once
 
 #include <cstdint>
@@ -6,7 +6,11 @@
 
 namespace quarvel::tools {
 
-// Rows from the top, `width` pixels each. Gives false when the file cannot be written.
+// False when this build has no PNG library (the Windows cross build): writePng then fails.
+bool pngSupported();
+
+// Rows from the top, `width` pixels each; the top byte of a pixel is ignored. Gives false when
+// the file cannot be written.
 bool writePng(const std::string& path, const std::uint32_t* pixels, std::uint32_t width,
               std::uint32_t height);
 
