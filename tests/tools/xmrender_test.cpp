@@ -1,4 +1,4 @@
-// xmrender as a program: repeatable WAV output, and refusals with a non-zero exit.
+// xmrender as a program: how long it renders, what --info tells, and the refusals.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -13,75 +13,142 @@
 namespace quarvel::xmwriter {
 namespace {
 
-std::vector<std::uint8_t> readFile(const std::string& path) {
+std::string readFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), {});
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
-int run(const std::string& arguments) {
-  const std::string command = std::string(QUARVEL_XMRENDER) + " " + arguments + " 2>/dev/null";
-  return std::system(command.c_str());
+// Runs xmrender; its standard output and error land in `output`.
+int run(const std::string& arguments, std::string* output = nullptr) {
+  const std::string command = std::string(QUARVEL_XMRENDER) + " " + arguments +
+                              " > xmrender_test.out 2>&1";
+  const int status = std::system(command.c_str());
+  if (output != nullptr) *output = readFile("xmrender_test.out");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-Module tune() {
+// Two channels at speed 3 and 125 BPM: 3 x 882 = 2646 frames per row. Pattern 0 has 4 rows,
+// pattern 1 has 2; row 0 plays a 100-value sample that ends within the row (C-4: 527 frames).
+Module twoPatterns(bool held = false) {
   Module m;
+  m.name = "pass test";
   m.channels = 2;
+  m.tempo = 3;
   m.orders = {0};
-  m.addPattern(16);
-  for (int r = 0; r < 16; r += 2) {
-    m.patterns[0].at(r, r % 4 == 0 ? 0 : 1, 2) = {note(4, r % 12), 1, 0x40, 0, 0};
-  }
-  Instrument in;
+  m.addPattern(4);
+  m.addPattern(2);
+  m.patterns[0].at(0, 0, 2) = {note(4, 0), 1, 0, 0, 0};
   Sample s;
-  for (int i = 0; i < 100; ++i) s.values.push_back((i * 2560) % 20000 - 10000);
+  s.values.assign(100, 8000);
   s.sixteenBit = true;
-  s.loop = Loop::kForward;
-  s.loopLength = 100;
-  in.samples.push_back(s);
-  in.volumeEnvelope.points = {{0, 64}, {20, 16}};
-  m.instruments.push_back(in);
+  if (held) s.loop = Loop::kForward, s.loopLength = 100;
+  m.instruments.push_back({});
+  m.instruments[0].samples.push_back(s);
   return m;
 }
 
-TEST(XmRender, RendersTheSameBytesTwice) {
-  ASSERT_TRUE(save(tune(), "xmrender_test_tune.xm"));
-  ASSERT_EQ(run("xmrender_test_tune.xm xmrender_test_a.wav --seconds 1.5"), 0);
-  ASSERT_EQ(run("xmrender_test_tune.xm xmrender_test_b.wav --seconds 1.5"), 0);
-  const std::vector<std::uint8_t> a = readFile("xmrender_test_a.wav");
-  const std::vector<std::uint8_t> b = readFile("xmrender_test_b.wav");
-  ASSERT_EQ(a.size(), 44u + 66150u * 4u);
-  EXPECT_EQ(a, b);
-  EXPECT_EQ(std::string(a.begin(), a.begin() + 4), "RIFF");
-  EXPECT_EQ(std::string(a.begin() + 8, a.begin() + 16), "WAVEfmt ");
-  EXPECT_EQ(a[22], 2);     // channels
-  EXPECT_EQ(a[24], 0x44);  // 44100 = 0xAC44
-  EXPECT_EQ(a[25], 0xAC);
-  EXPECT_EQ(a[34], 16);  // bits
-  bool sound = false;
-  for (std::size_t i = 44; i < a.size(); ++i) sound = sound || a[i] != 0;
-  EXPECT_TRUE(sound);
-  std::remove("xmrender_test_a.wav");
-  std::remove("xmrender_test_b.wav");
-  std::remove("xmrender_test_tune.xm");
+TEST(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
+  struct Case {
+    const char* name;
+    Module module;
+    const char* options;
+    std::size_t frames;
+  };
+  std::vector<Case> cases = {
+      {"the order list once", twoPatterns(), "", 4 * 2646},
+      {"a held note rings 1 s", twoPatterns(true), "", 4 * 2646 + 44100},
+      {"B00 jumps back", twoPatterns(), "", 6 * 2646},
+      {"a pattern loop plays on", twoPatterns(), "", 8 * 2646},
+      {"D01 jumps ahead", twoPatterns(), "", 2 * 2646},
+      {"two passes from the restart", twoPatterns(), "--loops 2", 8 * 2646},
+      {"fixed length", twoPatterns(), "--seconds 0.5", 22050},
+      {"the length ends the loops", twoPatterns(), "--loops 3 --seconds 0.1", 4410},
+  };
+  cases[2].module.orders = {0, 1};
+  cases[2].module.patterns[1].at(1, 1, 2) = {0, 0, 0, 0xB, 0};
+  cases[3].module.patterns[0].at(0, 1, 2) = {0, 0, 0, 0xE, 0x60};
+  cases[3].module.patterns[0].at(1, 1, 2) = {0, 0, 0, 0xE, 0x62};  // rows 0 and 1 three times
+  cases[4].module.orders = {0, 1};
+  cases[4].module.patterns[0].at(0, 1, 2) = {0, 0, 0, 0xD, 0x01};  // to row 1 of pattern 1
+  cases[5].module.orders = {0, 1};
+  cases[5].module.restartPosition = 1;  // the second pass plays pattern 1 alone
+  for (const Case& c : cases) {
+    ASSERT_TRUE(save(c.module, "xmrender_test.xm"));
+    ASSERT_EQ(run(std::string("xmrender_test.xm xmrender_test.wav ") + c.options), 0) << c.name;
+    const std::string wav = readFile("xmrender_test.wav");
+    EXPECT_EQ(wav.size(), 44 + 4 * c.frames) << c.name;
+    const std::size_t dataBytes = static_cast<std::uint8_t>(wav[40]) |
+                                  static_cast<std::uint8_t>(wav[41]) << 8 |
+                                  static_cast<std::uint8_t>(wav[42]) << 16;
+    EXPECT_EQ(dataBytes, wav.size() - 44) << c.name;
+  }
+  std::remove("xmrender_test.wav");
 }
 
-TEST(XmRender, RefusesBadFilesAndArguments) {
-  {
-    std::ofstream bad("xmrender_test_bad.xm", std::ios::binary);
-    bad << "this is not a module";
+TEST(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
+  Module m = twoPatterns();
+  m.orders = {0, 1};
+  m.restartPosition = 1;
+  m.bpm = 150;  // 735 frames per tick: six rows last 13230 frames, 0.3 s
+  m.linearFrequencies = false;
+  ASSERT_TRUE(save(m, "xmrender_test.xm"));
+  std::string output;
+  ASSERT_EQ(run("--info xmrender_test.xm", &output), 0);
+  EXPECT_EQ(output,
+            "name:         pass test\n"
+            "channels:     2\n"
+            "orders:       2 (restart at 1)\n"
+            "patterns:     2\n"
+            "instruments:  1\n"
+            "samples:      1\n"
+            "frequencies:  Amiga table\n"
+            "tempo:        3 ticks per row, 150 BPM\n"
+            "length:       0:00.300 (one pass)\n");
+}
+
+TEST(XmRender, RefusesAModuleInOneLineAndWritesNothing) {
+  Layout layout;
+  Module m = twoPatterns();
+  m.instruments.push_back(m.instruments[0]);
+  m.instruments[1].samples.push_back(m.instruments[0].samples[0]);
+  const std::vector<std::uint8_t> good = write(m, &layout);
+  struct Case {
+    std::vector<std::uint8_t> bytes;
+    std::string reason;
+  };
+  std::vector<Case> cases = {
+      {{'n', 'o', 't', ' ', 'X', 'M'}, "not an XM file (it does not start with \"Extended Module: \")"},
+      {good, "33 channels; the player plays at most 32"},
+      {{good.begin(), good.begin() + layout.patternHeaders[1] + 5}, "the file ends inside pattern 1"},
+      {{good.begin(), good.end() - 1}, "the file ends inside sample 1 of instrument 2"},
+      {{}, "instrument 1 has 23 samples; the player allows at most 16"},
+  };
+  cases[1].bytes[68] = 33;
+  m.instruments[0].samples.resize(23, m.instruments[0].samples[0]);
+  cases[4].bytes = write(m);
+  for (const Case& c : cases) {
+    std::ofstream("xmrender_test.xm", std::ios::binary)
+        .write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<long>(c.bytes.size()));
+    std::string output;
+    EXPECT_EQ(run("xmrender_test.xm xmrender_test.wav", &output), 1) << c.reason;
+    EXPECT_EQ(output, "xmrender: cannot play 'xmrender_test.xm': " + c.reason + "\n");
+    EXPECT_FALSE(std::ifstream("xmrender_test.wav").good()) << c.reason;
   }
-  EXPECT_NE(run("xmrender_test_bad.xm xmrender_test_c.wav"), 0);
-  EXPECT_NE(run("no_such_module.xm xmrender_test_c.wav"), 0);
-  ASSERT_TRUE(save(tune(), "xmrender_test_tune2.xm"));
-  EXPECT_NE(run("xmrender_test_tune2.xm"), 0);
-  EXPECT_NE(run("xmrender_test_tune2.xm xmrender_test_c.wav --seconds"), 0);
-  EXPECT_NE(run("xmrender_test_tune2.xm xmrender_test_c.wav --seconds -2"), 0);
-  EXPECT_NE(run("xmrender_test_tune2.xm xmrender_test_c.wav --seconds 1x"), 0);
-  EXPECT_NE(run("xmrender_test_tune2.xm xmrender_test_c.wav extra"), 0);
-  EXPECT_NE(run("xmrender_test_tune2.xm no_such_directory/out.wav --seconds 1"), 0);
-  std::remove("xmrender_test_bad.xm");
-  std::remove("xmrender_test_tune2.xm");
-  std::remove("xmrender_test_c.wav");
+}
+
+TEST(XmRender, RefusesBadArguments) {
+  ASSERT_TRUE(save(twoPatterns(), "xmrender_test.xm"));
+  const char* usage[] = {"xmrender_test.xm", "--seconds", "xmrender_test.xm x.wav --seconds -2",
+                         "xmrender_test.xm x.wav --seconds 1x", "xmrender_test.xm x.wav --loops 0",
+                         "xmrender_test.xm x.wav extra", "--info xmrender_test.xm x.wav",
+                         "xmrender_test.xm x.wav --bogus"};
+  for (const char* arguments : usage) EXPECT_EQ(run(arguments), 2) << arguments;
+  EXPECT_EQ(run("xmrender_test.xm no_such_directory/out.wav"), 1);
+  std::string output;
+  EXPECT_EQ(run("no_such_module.xm out.wav", &output), 1);
+  EXPECT_EQ(output, "xmrender: cannot read 'no_such_module.xm': No such file or directory\n");
+  std::remove("xmrender_test.xm");
+  std::remove("xmrender_test.out");
 }
 
 }  // namespace

@@ -1,105 +1,303 @@
-// xmrender: renders a module to a 44100 Hz 16-bit stereo WAV file through the block renderer.
+// xmrender: renders a module to a 44100 Hz 16-bit stereo WAV file through the block renderer,
+// or tells what a module holds.
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/progress.h"
 #include "common/wav_file.h"
 #include "music/file_ops.h"
 #include "music/loader.h"
 #include "music/playback.h"
+#include "music/sequencer.h"
+#include "xmrender/song_passes.h"
 
 namespace {
 
 using namespace quarvel::music;
+using quarvel::tools::PassEnd;
 
-constexpr double kDefaultSeconds = 60.0;
-constexpr double kMaxSeconds = 6.0 * 3600.0;  // keeps the WAV below its 4 GiB size limit
 constexpr std::uint32_t kRate = 44100;
+constexpr double kMaxSeconds = 6.0 * 3600.0;  // keeps the WAV below its 4 GiB size limit
+constexpr std::uint64_t kMaxFrames = static_cast<std::uint64_t>(kMaxSeconds) * kRate;
+constexpr std::uint64_t kRingOutFrames = kRate;  // at most 1 s after the last pass
 
-int usage(const char* message) {
-  std::fprintf(stderr, "xmrender: %s\nusage: xmrender IN.xm OUT.wav [--seconds S]\n", message);
-  return 2;
+constexpr const char* kUsage =
+    "usage: xmrender IN.xm OUT.wav [--loops N] [--seconds S]\n"
+    "       xmrender --info IN.xm\n"
+    "Renders an XM module to a 44100 Hz 16-bit stereo WAV file with the demo's own player.\n"
+    "By default the song plays once: until it comes back to a row it has played, and then\n"
+    "at most 1 s more while its last notes ring out.\n"
+    "  --loops N     N passes of the song instead of one\n"
+    "  --seconds S   a fixed length of S seconds (with --loops, whichever ends first)\n"
+    "  --info        what the module holds, and how long one pass lasts\n";
+
+struct Options {
+  const char* input = nullptr;
+  const char* output = nullptr;
+  bool info = false;
+  std::optional<std::uint32_t> loops;
+  std::optional<double> seconds;
+};
+
+std::nullopt_t usage(const std::string& message) {
+  std::cerr << "xmrender: " << message << "\n" << kUsage;
+  return std::nullopt;
 }
 
-bool parseSeconds(const char* text, double& seconds) {
+std::optional<double> parseSeconds(const char* text) {
   char* end = nullptr;
   errno = 0;
   const double value = std::strtod(text, &end);
   if (errno != 0 || end == text || *end != '\0' || !(value > 0.0) || value > kMaxSeconds) {
-    return false;
+    return std::nullopt;
   }
-  seconds = value;
-  return true;
+  return value;
+}
+
+std::optional<std::uint32_t> parseLoops(const char* text) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long value = std::strtoul(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || text[0] == '-' || value < 1 || value > 1000) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+// Gives the options, or nothing after printing the usage: with exit code 0 for --help, else 2.
+std::optional<Options> parse(int argc, char** argv, int& exitCode) {
+  Options o;
+  exitCode = 2;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      exitCode = 0;
+      return std::nullopt;
+    } else if (arg == "--info") {
+      o.info = true;
+    } else if (arg == "--seconds" || arg == "--loops") {
+      if (value == nullptr) return usage(arg + " needs a value");
+      ++i;
+      if (arg == "--seconds" && !(o.seconds = parseSeconds(value))) {
+        return usage("--seconds takes a positive number of seconds, at most 21600");
+      }
+      if (arg == "--loops" && !(o.loops = parseLoops(value))) {
+        return usage("--loops takes a whole number from 1 to 1000");
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usage("unknown option " + arg);
+    } else if (o.input == nullptr) {
+      o.input = argv[i];
+    } else if (o.output == nullptr) {
+      o.output = argv[i];
+    } else {
+      return usage("too many arguments");
+    }
+  }
+  if (o.info && (o.output != nullptr || o.loops || o.seconds)) {
+    return usage("--info takes only the module");
+  }
+  if (o.input == nullptr || (!o.info && o.output == nullptr)) {
+    return usage("an input and an output file are needed");
+  }
+  return o;
+}
+
+// Loads `path`, or says on standard error why it cannot be played.
+Song* load(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    std::cerr << "xmrender: cannot read '" << path << "': " << std::strerror(errno) << "\n";
+    return nullptr;
+  }
+  std::fclose(file);
+  LoadError error;
+  Song* song = loadSong(path, &error);
+  if (song == nullptr) {
+    std::cerr << "xmrender: cannot play '" << path << "': " << describeLoadError(error) << "\n";
+  }
+  return song;
+}
+
+// "1:05.250", or "1:02:03.000" from an hour on.
+std::string formatTime(std::uint64_t frames) {
+  const std::uint64_t ms = (frames * 1000 + kRate / 2) / kRate;
+  char text[40];
+  if (ms >= 3600000) {
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu",
+                  static_cast<unsigned long long>(ms / 3600000),
+                  static_cast<unsigned long long>(ms / 60000 % 60),
+                  static_cast<unsigned long long>(ms / 1000 % 60),
+                  static_cast<unsigned long long>(ms % 1000));
+  } else {
+    std::snprintf(text, sizeof text, "%llu:%02llu.%03llu",
+                  static_cast<unsigned long long>(ms / 60000),
+                  static_cast<unsigned long long>(ms / 1000 % 60),
+                  static_cast<unsigned long long>(ms % 1000));
+  }
+  return text;
+}
+
+// The fields the player does not keep: the song's name and the file's pattern count.
+struct FileHeader {
+  std::string name;
+  std::uint32_t patterns = 0;
+};
+
+FileHeader readFileHeader(const char* path) {
+  FileHeader header;
+  std::uint8_t bytes[72] = {};
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return header;
+  const std::size_t got = std::fread(bytes, 1, sizeof bytes, file);
+  std::fclose(file);
+  if (got < sizeof bytes) return header;
+  for (int i = 17; i < 37 && bytes[i] != 0; ++i) {
+    header.name += bytes[i] >= 32 && bytes[i] < 127 ? static_cast<char>(bytes[i]) : '?';
+  }
+  header.name.erase(header.name.find_last_not_of(' ') + 1);
+  header.patterns = bytes[70] | (bytes[71] << 8);
+  return header;
+}
+
+int printInfo(const char* path) {
+  Song* song = load(path);
+  if (song == nullptr) return 1;
+  const FileHeader header = readFileHeader(path);
+  std::uint32_t samples = 0;
+  for (std::uint32_t i = 0; i < song->numInstruments; ++i) {
+    samples += song->instruments[i].numSamples;
+  }
+  const std::vector<PassEnd> pass = quarvel::tools::measurePasses(song, 1, kMaxFrames);
+  std::cout << "name:         " << header.name << "\n"
+            << "channels:     " << song->numChannels << "\n"
+            << "orders:       " << song->songLength << " (restart at " << song->restartPosition
+            << ")\n"
+            << "patterns:     " << header.patterns << "\n"
+            << "instruments:  " << song->numInstruments << "\n"
+            << "samples:      " << samples << "\n"
+            << "frequencies:  "
+            << ((song->flags & kLinearFrequencies) != 0 ? "linear" : "Amiga") << " table\n"
+            << "tempo:        " << song->defaultTempo << " ticks per row, " << song->defaultBpm
+            << " BPM\n"
+            << "length:       "
+            << (pass.empty() ? "more than 6 hours (it never comes back to a row it played)"
+                             : formatTime(pass[0].frames) + " (one pass)")
+            << "\n";
+  freeSong(song);
+  return 0;
+}
+
+// Ticks the render may still run before the song stands still and its last notes ring out.
+// The tick operation takes no context, so the count lives here.
+std::uint64_t gTicksLeft = 0;
+
+void tickUntilPassEnd(Song* song) {
+  if (gTicksLeft == 0) return;
+  --gTicksLeft;
+  tickUpdate(song);
+}
+
+bool writePcm(std::FILE* out, const std::int16_t* samples, std::size_t frames) {
+  std::vector<std::uint8_t> bytes;
+  quarvel::tools::appendPcm(bytes, samples, frames * 2);
+  return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+}
+
+int render(const Options& o) {
+  // The length comes first, from a copy of the song that only ticks, so that a module that
+  // cannot be rendered leaves no output file behind.
+  std::vector<PassEnd> ends;
+  const std::uint32_t passes = o.loops.value_or(1);
+  const std::uint64_t secondsFrames =
+      o.seconds ? static_cast<std::uint64_t>(std::llround(*o.seconds * kRate)) : 0;
+  if (!o.seconds || o.loops) {
+    Song* probe = load(o.input);
+    if (probe == nullptr) return 1;
+    ends = quarvel::tools::measurePasses(probe, passes, o.seconds ? secondsFrames : kMaxFrames);
+    freeSong(probe);
+    if (ends.size() < passes && !o.seconds) {
+      std::cerr << "xmrender: '" << o.input << "' does not come back to a row it played within "
+                << "6 hours (a pattern loop without end?); give --seconds\n";
+      return 1;
+    }
+  }
+  // body: frames of the song as it plays; tail: at most this many more while nothing new starts.
+  std::uint64_t body = secondsFrames;
+  std::uint64_t tail = 0;
+  if (ends.size() == passes) {
+    body = ends.back().frames;
+    tail = kRingOutFrames;
+    gTicksLeft = ends.back().ticks;
+    if (o.seconds) {
+      tail = secondsFrames > body ? std::min(tail, secondsFrames - body) : 0;
+      body = std::min(body, secondsFrames);
+    }
+  }
+
+  Song* song = load(o.input);
+  if (song == nullptr) return 1;
+  std::FILE* out = std::fopen(o.output, "wb");
+  if (out == nullptr) {
+    std::cerr << "xmrender: cannot write '" << o.output << "': " << std::strerror(errno) << "\n";
+    freeSong(song);
+    return 1;
+  }
+  if (ends.size() == passes) song->tickOperation = tickUntilPassEnd;
+  preparePlayback(song);
+
+  std::vector<std::uint8_t> header = quarvel::tools::wavHeader(0, kRate);
+  bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
+  const auto style = quarvel::tools::stderrIsTerminal() ? quarvel::tools::ProgressStyle::kBar
+                                                        : quarvel::tools::ProgressStyle::kNone;
+  quarvel::tools::ProgressBar bar(std::cerr, style, "rendering", "s", (body + tail) / kRate);
+  std::vector<std::int16_t> ringOut;
+  std::uint64_t rendered = 0;
+  while (ok && rendered < body + tail) {
+    const std::uint32_t block = blockIndex();
+    mixBlock();
+    const std::int16_t* pcm = pcmBlock(block);
+    const std::uint64_t n = std::min<std::uint64_t>(blockFrames(), body + tail - rendered);
+    const std::uint64_t inBody = rendered < body ? std::min(n, body - rendered) : 0;
+    ok = writePcm(out, pcm, inBody);
+    ringOut.insert(ringOut.end(), pcm + inBody * 2, pcm + n * 2);
+    rendered += n;
+    bar.update(rendered / kRate);
+  }
+  bar.finish();
+  // The ring-out ends where its sound does.
+  std::size_t kept = ringOut.size();
+  while (kept >= 2 && ringOut[kept - 1] == 0 && ringOut[kept - 2] == 0) kept -= 2;
+  ok = ok && writePcm(out, ringOut.data(), kept / 2);
+  header = quarvel::tools::wavHeader(static_cast<std::uint32_t>(body + kept / 2), kRate);
+  ok = ok && std::fseek(out, 0, SEEK_SET) == 0 &&
+       std::fwrite(header.data(), 1, header.size(), out) == header.size();
+  if (std::fclose(out) != 0) ok = false;
+  freeSong(song);
+  if (!ok) {
+    std::cerr << "xmrender: writing '" << o.output << "' failed\n";
+    std::remove(o.output);
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* input = nullptr;
-  const char* output = nullptr;
-  double seconds = kDefaultSeconds;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--seconds") == 0) {
-      if (i + 1 >= argc) return usage("--seconds needs a value");
-      if (!parseSeconds(argv[++i], seconds)) {
-        return usage("--seconds needs a positive number of seconds (at most 21600)");
-      }
-    } else if (input == nullptr) {
-      input = argv[i];
-    } else if (output == nullptr) {
-      output = argv[i];
-    } else {
-      return usage("too many arguments");
-    }
-  }
-  if (input == nullptr || output == nullptr) return usage("an input and an output file are needed");
-
+  int exitCode = 0;
+  const std::optional<Options> options = parse(argc, argv, exitCode);
+  if (!options) return exitCode;
   installMemoryFileOps();
-  Song* song = loadSong(input);
-  if (song == nullptr) {
-    std::fprintf(stderr, "xmrender: cannot load '%s': not a readable module\n", input);
-    return 1;
-  }
-  std::FILE* out = std::fopen(output, "wb");
-  if (out == nullptr) {
-    std::fprintf(stderr, "xmrender: cannot write '%s': %s\n", output, std::strerror(errno));
-    freeSong(song);
-    return 1;
-  }
-
-  const auto frames = static_cast<std::uint32_t>(std::llround(seconds * kRate));
-  const std::vector<std::uint8_t> header = quarvel::tools::wavHeader(frames, kRate);
-  bool ok = std::fwrite(header.data(), 1, header.size(), out) == header.size();
-  preparePlayback(song);
-  const bool showProgress = seconds >= 10.0;
-  std::uint32_t written = 0;
-  int lastPercent = -1;
-  while (ok && written < frames) {
-    const std::uint32_t block = blockIndex();
-    mixBlock();
-    const std::int16_t* pcm = pcmBlock(block);
-    const std::uint32_t n = frames - written < blockFrames() ? frames - written : blockFrames();
-    std::vector<std::uint8_t> bytes;
-    quarvel::tools::appendPcm(bytes, pcm, static_cast<std::size_t>(n) * 2);
-    ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    written += n;
-    const int percent = static_cast<int>(static_cast<std::uint64_t>(written) * 100 / frames);
-    if (showProgress && percent / 10 != lastPercent / 10) {
-      std::fprintf(stderr, "\rxmrender: %3d%%", percent);
-      lastPercent = percent;
-    }
-  }
-  if (showProgress) std::fprintf(stderr, "\n");
-  if (std::fclose(out) != 0) ok = false;
-  freeSong(song);
-  if (!ok) {
-    std::fprintf(stderr, "xmrender: writing '%s' failed\n", output);
-    return 1;
-  }
-  return 0;
+  return options->info ? printInfo(options->input) : render(*options);
 }
