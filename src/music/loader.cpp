@@ -96,8 +96,7 @@ bool readPattern(Reader& in, Pattern& pattern, std::uint16_t channels, std::uint
   const std::uint16_t packedSize = in.u16();
   if (!in.ok()) return refuse(error, truncated);
   if (rows > kMaxRows) {
-    return refuse(error,
-                  {.problem = LoadProblem::kTooManyRows, .count = rows, .pattern = index});
+    return refuse(error, {.problem = LoadProblem::kTooManyRows, .count = rows, .pattern = index});
   }
   pattern.rows = rows;
   const std::size_t count = static_cast<std::size_t>(rows) * channels;
@@ -227,9 +226,8 @@ bool readSampleData(Reader& in, Sample& s, const SampleLayout& layout) {
 bool readInstrument(Reader& in, Instrument& instrument, std::uint32_t number, LoadError* error) {
   const LoadError truncated{.problem = LoadProblem::kEndsInInstrument, .instrument = number};
   const auto truncatedSample = [&](std::uint32_t sample) {
-    return refuse(error, {.problem = LoadProblem::kEndsInSample,
-                          .instrument = number,
-                          .sample = sample});
+    return refuse(error,
+                  {.problem = LoadProblem::kEndsInSample, .instrument = number, .sample = sample});
   };
   for (Sample*& slot : instrument.samples) slot = &kEmptySample;
   const std::int64_t start = in.tell();
@@ -238,9 +236,9 @@ bool readInstrument(Reader& in, Instrument& instrument, std::uint32_t number, Lo
   const std::uint16_t numSamples = in.u16();
   if (!in.ok()) return refuse(error, truncated);
   if (numSamples > kMaxSamplesPerInstrument) {
-    return refuse(error, {.problem = LoadProblem::kTooManySamples,
-                          .count = numSamples,
-                          .instrument = number});
+    return refuse(
+        error,
+        {.problem = LoadProblem::kTooManySamples, .count = numSamples, .instrument = number});
   }
   if (numSamples == 0) {
     in.seek(start + headerSize, kSeekStart);
@@ -306,19 +304,26 @@ std::string describeLoadError(const LoadError& e) {
   const std::string pattern = "pattern " + std::to_string(e.pattern);
   const std::string instrument = "instrument " + std::to_string(e.instrument);
   switch (e.problem) {
-    case LoadProblem::kNone: return "";
-    case LoadProblem::kCannotOpen: return "the file cannot be opened";
-    case LoadProblem::kNotXm: return "not an XM file (it does not start with \"Extended Module: \")";
-    case LoadProblem::kEndsInHeader: return "the file ends inside the song header";
+    case LoadProblem::kNone:
+      return "";
+    case LoadProblem::kCannotOpen:
+      return "the file cannot be opened";
+    case LoadProblem::kNotXm:
+      return "not an XM file (it does not start with \"Extended Module: \")";
+    case LoadProblem::kEndsInHeader:
+      return "the file ends inside the song header";
     case LoadProblem::kTooManyChannels:
       return count + " channels; the player plays at most 32";
-    case LoadProblem::kTooManyPatterns: return count + " patterns; the format allows at most 256";
+    case LoadProblem::kTooManyPatterns:
+      return count + " patterns; the format allows at most 256";
     case LoadProblem::kTooManyInstruments:
       return count + " instruments; the format allows at most 128";
     case LoadProblem::kTooManyRows:
       return pattern + " has " + count + " rows; the format allows at most 256";
-    case LoadProblem::kEndsInPattern: return "the file ends inside " + pattern;
-    case LoadProblem::kEndsInInstrument: return "the file ends inside " + instrument;
+    case LoadProblem::kEndsInPattern:
+      return "the file ends inside " + pattern;
+    case LoadProblem::kEndsInInstrument:
+      return "the file ends inside " + instrument;
     case LoadProblem::kTooManySamples:
       return instrument + " has " + count + " samples; the player allows at most 16";
     case LoadProblem::kEndsInSample:

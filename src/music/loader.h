@@ -12,17 +12,17 @@ namespace quarvel::music {
 // Why a module was refused.
 enum class LoadProblem : std::uint8_t {
   kNone,
-  kCannotOpen,           // the file operations gave no handle
-  kNotXm,                // the signature is missing (also an empty or unreadable file)
-  kEndsInHeader,         // the file ends inside the song header
-  kTooManyChannels,      // count: channels (playback holds 32)
-  kTooManyPatterns,      // count: patterns (at most 256)
-  kTooManyInstruments,   // count: instruments (at most 128)
-  kTooManyRows,          // pattern; count: rows (at most 256)
-  kEndsInPattern,        // pattern
-  kEndsInInstrument,     // instrument
-  kTooManySamples,       // instrument; count: samples (at most 16)
-  kEndsInSample,         // instrument, sample: its header or its data
+  kCannotOpen,          // the file operations gave no handle
+  kNotXm,               // the signature is missing (also an empty or unreadable file)
+  kEndsInHeader,        // the file ends inside the song header
+  kTooManyChannels,     // count: channels (playback holds 32)
+  kTooManyPatterns,     // count: patterns (at most 256)
+  kTooManyInstruments,  // count: instruments (at most 128)
+  kTooManyRows,         // pattern; count: rows (at most 256)
+  kEndsInPattern,       // pattern
+  kEndsInInstrument,    // instrument
+  kTooManySamples,      // instrument; count: samples (at most 16)
+  kEndsInSample,        // instrument, sample: its header or its data
 };
 
 // The first problem found, and where. Only the fields the problem names are set.

@@ -76,14 +76,16 @@ TEST(WavFile, HeaderDescribesSixteenBitStereo) {
   const std::string wav = readText(file);
   ASSERT_EQ(wav.size(), 44u + 8u);
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
-  EXPECT_EQ(wav[22], 2);                                  // channels
+  EXPECT_EQ(wav[22], 2);                                         // channels
   EXPECT_EQ(wav.substr(24, 4), std::string("\x44\xAC\0\0", 4));  // 44100
-  EXPECT_EQ(wav[34], 16);                                 // bits
-  EXPECT_EQ(wav[40], 8);                                  // data bytes
-  EXPECT_EQ(wav.substr(46, 2), "\xFE\xFF");               // -2, little-endian
+  EXPECT_EQ(wav[34], 16);                                        // bits
+  EXPECT_EQ(wav[40], 8);                                         // data bytes
+  EXPECT_EQ(wav.substr(46, 2), "\xFE\xFF");                      // -2, little-endian
 }
 
-std::string bar(int cells) { return "[" + std::string(cells, '#') + std::string(30 - cells, '.') + "]"; }
+std::string bar(int cells) {
+  return "[" + std::string(cells, '#') + std::string(30 - cells, '.') + "]";
+}
 
 TEST(ProgressBar, RedrawsInPlaceOnATerminalAndPrintsTenthsElsewhere) {
   struct Case {
@@ -155,7 +157,8 @@ TEST(CaptureCommand, OnATerminalTheDemosLinesGoAboveTheBar) {
   const fs::path screen = scratch("terminal") / "screen";
   // script gives the run a terminal of its own, as a user's shell does.
   ASSERT_EQ(std::system(("script -qec '" QUARVEL_CAPTURE_PATH " --data " QUARVEL_DATA_DIR
-                         " --frames 0:70' /dev/null < /dev/null > " + screen.string())
+                         " --frames 0:70' /dev/null < /dev/null > " +
+                         screen.string())
                             .c_str()),
             0);
   // The bar's line is blanked, the line printed, and the bar drawn again below it.

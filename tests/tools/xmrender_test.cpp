@@ -20,8 +20,8 @@ std::string readFile(const std::string& path) {
 
 // Runs xmrender; its standard output and error land in `output`.
 int run(const std::string& arguments, std::string* output = nullptr) {
-  const std::string command = std::string(QUARVEL_XMRENDER) + " " + arguments +
-                              " > xmrender_test.out 2>&1";
+  const std::string command =
+      std::string(QUARVEL_XMRENDER) + " " + arguments + " > xmrender_test.out 2>&1";
   const int status = std::system(command.c_str());
   if (output != nullptr) *output = readFile("xmrender_test.out");
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -117,9 +117,11 @@ TEST(XmRender, RefusesAModuleInOneLineAndWritesNothing) {
     std::string reason;
   };
   std::vector<Case> cases = {
-      {{'n', 'o', 't', ' ', 'X', 'M'}, "not an XM file (it does not start with \"Extended Module: \")"},
+      {{'n', 'o', 't', ' ', 'X', 'M'},
+       "not an XM file (it does not start with \"Extended Module: \")"},
       {good, "33 channels; the player plays at most 32"},
-      {{good.begin(), good.begin() + layout.patternHeaders[1] + 5}, "the file ends inside pattern 1"},
+      {{good.begin(), good.begin() + layout.patternHeaders[1] + 5},
+       "the file ends inside pattern 1"},
       {{good.begin(), good.end() - 1}, "the file ends inside sample 1 of instrument 2"},
       {{}, "instrument 1 has 23 samples; the player allows at most 16"},
   };
@@ -138,9 +140,13 @@ TEST(XmRender, RefusesAModuleInOneLineAndWritesNothing) {
 
 TEST(XmRender, RefusesBadArguments) {
   ASSERT_TRUE(save(twoPatterns(), "xmrender_test.xm"));
-  const char* usage[] = {"xmrender_test.xm", "--seconds", "xmrender_test.xm x.wav --seconds -2",
-                         "xmrender_test.xm x.wav --seconds 1x", "xmrender_test.xm x.wav --loops 0",
-                         "xmrender_test.xm x.wav extra", "--info xmrender_test.xm x.wav",
+  const char* usage[] = {"xmrender_test.xm",
+                         "--seconds",
+                         "xmrender_test.xm x.wav --seconds -2",
+                         "xmrender_test.xm x.wav --seconds 1x",
+                         "xmrender_test.xm x.wav --loops 0",
+                         "xmrender_test.xm x.wav extra",
+                         "--info xmrender_test.xm x.wav",
                          "xmrender_test.xm x.wav --bogus"};
   for (const char* arguments : usage) EXPECT_EQ(run(arguments), 2) << arguments;
   EXPECT_EQ(run("xmrender_test.xm no_such_directory/out.wav"), 1);

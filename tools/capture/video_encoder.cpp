@@ -62,7 +62,9 @@ int watch(const std::function<int()>& job, ProgressBar& bar, const fs::path& fil
 
 }  // namespace
 
-bool haveFfmpeg() { return std::system("ffmpeg -version > /dev/null 2>&1") == 0; }
+bool haveFfmpeg() {
+  return std::system("ffmpeg -version > /dev/null 2>&1") == 0;
+}
 
 VideoEncoder::VideoEncoder(fs::path path, std::uint32_t fps)
     : path_(std::move(path)),
@@ -126,8 +128,8 @@ std::string VideoEncoder::finish(const std::vector<std::int16_t>& sound, std::ui
   } else {
     fs::remove(progress_, error);
     const std::string mux = "ffmpeg -y -loglevel error -nostats -progress " + quoted(progress_) +
-                      " -i " + quoted(silent_) + " -i " + quoted(audio) +
-                      " -c:v copy -c:a aac -b:a 192k -shortest " + quoted(path_);
+                            " -i " + quoted(silent_) + " -i " + quoted(audio) +
+                            " -c:v copy -c:a aac -b:a 192k -shortest " + quoted(path_);
     ProgressBar bar(out, style, "adding the sound", "s", seconds);
     const auto run = [&mux] { return std::system(mux.c_str()); };
     if (watch(run, bar, progress_, "out_time_us", 1000000) != 0) {

@@ -11,7 +11,9 @@ namespace quarvel::tools {
 
 #if QUARVEL_HAVE_LIBPNG
 
-bool pngSupported() { return true; }
+bool pngSupported() {
+  return true;
+}
 
 bool writePng(const std::string& path, const std::uint32_t* pixels, std::uint32_t width,
               std::uint32_t height) {
@@ -34,7 +36,9 @@ bool writePng(const std::string& path, const std::uint32_t* pixels, std::uint32_
 
 #else
 
-bool pngSupported() { return false; }
+bool pngSupported() {
+  return false;
+}
 
 bool writePng(const std::string&, const std::uint32_t*, std::uint32_t, std::uint32_t) {
   return false;

@@ -186,8 +186,8 @@ int printInfo(const char* path) {
             << "patterns:     " << header.patterns << "\n"
             << "instruments:  " << song->numInstruments << "\n"
             << "samples:      " << samples << "\n"
-            << "frequencies:  "
-            << ((song->flags & kLinearFrequencies) != 0 ? "linear" : "Amiga") << " table\n"
+            << "frequencies:  " << ((song->flags & kLinearFrequencies) != 0 ? "linear" : "Amiga")
+            << " table\n"
             << "tempo:        " << song->defaultTempo << " ticks per row, " << song->defaultBpm
             << " BPM\n"
             << "length:       "
