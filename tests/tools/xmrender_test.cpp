@@ -1,5 +1,4 @@
 // xmrender as a program: how long it renders, what --info tells, and the refusals.
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -18,13 +17,18 @@ std::string readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// Runs xmrender; its standard output and error land in `output`.
+// Runs xmrender in a scratch folder; its standard output and error land in `output`.
 int run(const std::string& arguments, std::string* output = nullptr) {
   const std::string command =
-      std::string(QUARVEL_XMRENDER) + " " + arguments + " > xmrender_test.out 2>&1";
+      "cd xmrender_test && " QUARVEL_XMRENDER " " + arguments + " > out 2>&1";
   const int status = std::system(command.c_str());
-  if (output != nullptr) *output = readFile("xmrender_test.out");
+  if (output != nullptr) *output = readFile("xmrender_test/out");
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void saveBytes(const std::vector<std::uint8_t>& bytes) {
+  std::ofstream("xmrender_test/in.xm", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
 // Two channels at speed 3 and 125 BPM: 3 x 882 = 2646 frames per row. Pattern 0 has 4 rows,
@@ -47,7 +51,12 @@ Module twoPatterns(bool held = false) {
   return m;
 }
 
-TEST(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
+class XmRender : public ::testing::Test {
+ protected:
+  void SetUp() override { std::system("rm -rf xmrender_test && mkdir xmrender_test"); }
+};
+
+TEST_F(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
   struct Case {
     const char* name;
     Module module;
@@ -73,27 +82,26 @@ TEST(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
   cases[5].module.orders = {0, 1};
   cases[5].module.restartPosition = 1;  // the second pass plays pattern 1 alone
   for (const Case& c : cases) {
-    ASSERT_TRUE(save(c.module, "xmrender_test.xm"));
-    ASSERT_EQ(run(std::string("xmrender_test.xm xmrender_test.wav ") + c.options), 0) << c.name;
-    const std::string wav = readFile("xmrender_test.wav");
+    saveBytes(write(c.module));
+    ASSERT_EQ(run(std::string("in.xm out.wav ") + c.options), 0) << c.name;
+    const std::string wav = readFile("xmrender_test/out.wav");
     EXPECT_EQ(wav.size(), 44 + 4 * c.frames) << c.name;
     const std::size_t dataBytes = static_cast<std::uint8_t>(wav[40]) |
                                   static_cast<std::uint8_t>(wav[41]) << 8 |
                                   static_cast<std::uint8_t>(wav[42]) << 16;
     EXPECT_EQ(dataBytes, wav.size() - 44) << c.name;
   }
-  std::remove("xmrender_test.wav");
 }
 
-TEST(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
+TEST_F(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
   Module m = twoPatterns();
   m.orders = {0, 1};
   m.restartPosition = 1;
   m.bpm = 150;  // 735 frames per tick: six rows last 13230 frames, 0.3 s
   m.linearFrequencies = false;
-  ASSERT_TRUE(save(m, "xmrender_test.xm"));
+  saveBytes(write(m));
   std::string output;
-  ASSERT_EQ(run("--info xmrender_test.xm", &output), 0);
+  ASSERT_EQ(run("--info in.xm", &output), 0);
   EXPECT_EQ(output,
             "name:         pass test\n"
             "channels:     2\n"
@@ -106,55 +114,38 @@ TEST(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
             "length:       0:00.300 (one pass)\n");
 }
 
-TEST(XmRender, RefusesAModuleInOneLineAndWritesNothing) {
-  Layout layout;
+TEST_F(XmRender, RefusesBadModulesAndArgumentsInOneLineAndWritesNothing) {
   Module m = twoPatterns();
   m.instruments.push_back(m.instruments[0]);
   m.instruments[1].samples.push_back(m.instruments[0].samples[0]);
+  Layout layout;
   const std::vector<std::uint8_t> good = write(m, &layout);
-  struct Case {
-    std::vector<std::uint8_t> bytes;
-    std::string reason;
-  };
-  std::vector<Case> cases = {
-      {{'n', 'o', 't', ' ', 'X', 'M'},
-       "not an XM file (it does not start with \"Extended Module: \")"},
+  m.instruments[0].samples.resize(23, m.instruments[0].samples[0]);
+  std::vector<std::pair<std::vector<std::uint8_t>, std::string>> cases = {
+      {{'X', 'M'}, "not an XM file (it does not start with \"Extended Module: \")"},
       {good, "33 channels; the player plays at most 32"},
       {{good.begin(), good.begin() + layout.patternHeaders[1] + 5},
        "the file ends inside pattern 1"},
       {{good.begin(), good.end() - 1}, "the file ends inside sample 1 of instrument 2"},
-      {{}, "instrument 1 has 23 samples; the player allows at most 16"},
+      {write(m), "instrument 1 has 23 samples; the player allows at most 16"},
   };
-  cases[1].bytes[68] = 33;
-  m.instruments[0].samples.resize(23, m.instruments[0].samples[0]);
-  cases[4].bytes = write(m);
-  for (const Case& c : cases) {
-    std::ofstream("xmrender_test.xm", std::ios::binary)
-        .write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<long>(c.bytes.size()));
+  cases[1].first[68] = 33;
+  for (const auto& [bytes, message] : cases) {
+    saveBytes(bytes);
     std::string output;
-    EXPECT_EQ(run("xmrender_test.xm xmrender_test.wav", &output), 1) << c.reason;
-    EXPECT_EQ(output, "xmrender: cannot play 'xmrender_test.xm': " + c.reason + "\n");
-    EXPECT_FALSE(std::ifstream("xmrender_test.wav").good()) << c.reason;
+    EXPECT_EQ(run("in.xm out.wav", &output), 1) << message;
+    EXPECT_EQ(output, "xmrender: cannot play 'in.xm': " + message + "\n");
+    EXPECT_FALSE(std::ifstream("xmrender_test/out.wav").good()) << message;
   }
-}
-
-TEST(XmRender, RefusesBadArguments) {
-  ASSERT_TRUE(save(twoPatterns(), "xmrender_test.xm"));
-  const char* usage[] = {"xmrender_test.xm",
-                         "--seconds",
-                         "xmrender_test.xm x.wav --seconds -2",
-                         "xmrender_test.xm x.wav --seconds 1x",
-                         "xmrender_test.xm x.wav --loops 0",
-                         "xmrender_test.xm x.wav extra",
-                         "--info xmrender_test.xm x.wav",
-                         "xmrender_test.xm x.wav --bogus"};
-  for (const char* arguments : usage) EXPECT_EQ(run(arguments), 2) << arguments;
-  EXPECT_EQ(run("xmrender_test.xm no_such_directory/out.wav"), 1);
   std::string output;
-  EXPECT_EQ(run("no_such_module.xm out.wav", &output), 1);
-  EXPECT_EQ(output, "xmrender: cannot read 'no_such_module.xm': No such file or directory\n");
-  std::remove("xmrender_test.xm");
-  std::remove("xmrender_test.out");
+  EXPECT_EQ(run("missing.xm out.wav", &output), 1);
+  EXPECT_EQ(output, "xmrender: cannot read 'missing.xm': No such file or directory\n");
+  EXPECT_EQ(run("in.xm no_such_directory/out.wav"), 1);
+  for (const char* arguments : {"in.xm", "--seconds", "in.xm x.wav --seconds -2",
+                                "in.xm x.wav --seconds 1x", "in.xm x.wav --loops 0",
+                                "in.xm x.wav extra", "--info in.xm x.wav", "in.xm x.wav --bogus"}) {
+    EXPECT_EQ(run(arguments), 2) << arguments;
+  }
 }
 
 }  // namespace
