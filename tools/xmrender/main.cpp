@@ -209,6 +209,7 @@ void tickUntilPassEnd(Song* song) {
 }
 
 bool writePcm(std::FILE* out, const std::int16_t* samples, std::size_t frames) {
+  if (frames == 0) return true;
   std::vector<std::uint8_t> bytes;
   quarvel::tools::appendPcm(bytes, samples, frames * 2);
   return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
