@@ -23,7 +23,11 @@ int run(const std::string& arguments, std::string* output = nullptr) {
       "cd xmrender_test && " QUARVEL_XMRENDER " " + arguments + " > out 2>&1";
   const int status = std::system(command.c_str());
   if (output != nullptr) *output = readFile("xmrender_test/out");
+#if defined(_WIN32)
+  return status;  // Windows gives the exit code itself
+#else
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 void saveBytes(const std::vector<std::uint8_t>& bytes) {
