@@ -167,8 +167,8 @@ int main(int argc, char** argv) {
   const Options& o = *parsed;
 
   if (o.pngDir && !quarvel::tools::pngSupported()) {
-    std::cerr << "quarvel-capture: this build cannot write PNG frames (it was made without "
-                 "libpng); use --video, or a build for Linux\n";
+    std::cerr << "quarvel-capture: this build cannot write PNG frames: it was made without "
+                 "libpng (the Linux build writes them)\n";
     return 2;
   }
   if (o.video && !quarvel::tools::haveFfmpeg()) {
