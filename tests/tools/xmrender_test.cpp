@@ -1,5 +1,6 @@
 // xmrender as a program: how long it renders, what --info tells, and the refusals.
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,12 +18,20 @@ std::string readFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), {}};
 }
 
-// Runs xmrender in a scratch folder; its standard output and error land in `output`.
+// The folder the running test works in: ctest runs tests side by side.
+std::string dir() {
+  const std::string name = std::string("xmrender_test_") +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::filesystem::create_directory(name);
+  return name;
+}
+
+// Runs xmrender in the test's folder; its standard output and error land in `output`.
 int run(const std::string& arguments, std::string* output = nullptr) {
   const std::string command =
-      "cd xmrender_test && " QUARVEL_XMRENDER " " + arguments + " > out 2>&1";
+      "cd " + dir() + " && " QUARVEL_XMRENDER " " + arguments + " > out 2>&1";
   const int status = std::system(command.c_str());
-  if (output != nullptr) *output = readFile("xmrender_test/out");
+  if (output != nullptr) *output = readFile(dir() + "/out");
 #if defined(_WIN32)
   return status;  // Windows gives the exit code itself
 #else
@@ -31,7 +40,7 @@ int run(const std::string& arguments, std::string* output = nullptr) {
 }
 
 void saveBytes(const std::vector<std::uint8_t>& bytes) {
-  std::ofstream("xmrender_test/in.xm", std::ios::binary)
+  std::ofstream(dir() + "/in.xm", std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
@@ -55,12 +64,7 @@ Module twoPatterns(bool held = false) {
   return m;
 }
 
-class XmRender : public ::testing::Test {
- protected:
-  void SetUp() override { std::system("rm -rf xmrender_test && mkdir xmrender_test"); }
-};
-
-TEST_F(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
+TEST(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
   struct Case {
     const char* name;
     Module module;
@@ -88,7 +92,7 @@ TEST_F(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
   for (const Case& c : cases) {
     saveBytes(write(c.module));
     ASSERT_EQ(run(std::string("in.xm out.wav ") + c.options), 0) << c.name;
-    const std::string wav = readFile("xmrender_test/out.wav");
+    const std::string wav = readFile(dir() + "/out.wav");
     EXPECT_EQ(wav.size(), 44 + 4 * c.frames) << c.name;
     const std::size_t dataBytes = static_cast<std::uint8_t>(wav[40]) |
                                   static_cast<std::uint8_t>(wav[41]) << 8 |
@@ -97,7 +101,7 @@ TEST_F(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
   }
 }
 
-TEST_F(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
+TEST(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
   Module m = twoPatterns();
   m.orders = {0, 1};
   m.restartPosition = 1;
@@ -118,7 +122,7 @@ TEST_F(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
             "length:       0:00.300 (one pass)\n");
 }
 
-TEST_F(XmRender, RefusesBadModulesAndArgumentsInOneLineAndWritesNothing) {
+TEST(XmRender, RefusesBadModulesAndArgumentsInOneLineAndWritesNothing) {
   Module m = twoPatterns();
   m.instruments.push_back(m.instruments[0]);
   m.instruments[1].samples.push_back(m.instruments[0].samples[0]);
@@ -135,11 +139,12 @@ TEST_F(XmRender, RefusesBadModulesAndArgumentsInOneLineAndWritesNothing) {
   };
   cases[1].first[68] = 33;
   for (const auto& [bytes, message] : cases) {
+    std::filesystem::remove(dir() + "/out.wav");
     saveBytes(bytes);
     std::string output;
     EXPECT_EQ(run("in.xm out.wav", &output), 1) << message;
     EXPECT_EQ(output, "xmrender: cannot play 'in.xm': " + message + "\n");
-    EXPECT_FALSE(std::ifstream("xmrender_test/out.wav").good()) << message;
+    EXPECT_FALSE(std::ifstream(dir() + "/out.wav").good()) << message;
   }
   std::string output;
   EXPECT_EQ(run("missing.xm out.wav", &output), 1);
