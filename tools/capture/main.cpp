@@ -145,8 +145,9 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
     std::printf("%-14s %8s %12s %12s\n", "scene", "frames", "median ms", "p95 ms");
     for (auto [scene, costs] : costs_) {
       std::sort(costs.begin(), costs.end());
-      const auto at = [&](double q) {
-        return costs[std::min(costs.size() - 1, static_cast<std::size_t>(q * costs.size()))];
+      // A structured binding cannot be captured by every compiler; the reference can.
+      const auto at = [&sorted = costs](double q) {
+        return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(q * sorted.size()))];
       };
       std::printf("%-14s %8zu %12.3f %12.3f\n", sceneName(scene), costs.size(), at(0.5), at(0.95));
     }
