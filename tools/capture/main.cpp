@@ -13,8 +13,10 @@
 
 #include "common/png_file.h"
 #include "common/wav_file.h"
+#include "driver/demo_options.h"
 #include "driver/run_demo.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/program_folder.h"
 
 namespace fs = std::filesystem;
 using quarvel::driver::Scene;
@@ -30,7 +32,8 @@ constexpr const char* kUsage =
     "  --wav FILE     the music as played, 44100 Hz 16-bit stereo\n"
     "  --video FILE   an mp4 with sound (needs ffmpeg)\n"
     "  --fps N        vertical blanks per second (default 60)\n"
-    "  --data DIR     directory with the demo's data files (default: current)\n"
+    "  --data DIR     directory with the demo's data files (default: the current\n"
+    "                 directory, else the program's folder)\n"
     "  --stats        per scene: frames, median and 95th percentile cost per frame\n";
 
 struct Options {
@@ -202,6 +205,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  // --data has made its folder the current directory.
+  quarvel::driver::DemoOptions demo;
+  demo.dataFolders = o.data ? std::vector<fs::path>{fs::path()}
+                            : quarvel::driver::dataFoldersNear(quarvel::platform::programFolder());
+  const std::string warning =
+      quarvel::driver::missingDataWarning("quarvel-capture", demo.dataFolders);
+  if (!warning.empty()) std::cerr << warning << "\n";
+
   quarvel::platform::headless::HeadlessPlatform headless({o.fps});
   const std::uint64_t expected = o.last ? *o.last + 1 : 80ull * o.fps + 1;
 
@@ -246,7 +257,8 @@ int main(int argc, char** argv) {
   });
 
   FrameCosts costs;
-  const int result = quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr);
+  const int result =
+      quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr, demo);
   std::fprintf(stderr, "\n");
 
   const auto& sound = headless.recordedSound();
