@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           libbenchmark-dev libsdl2-dev ffmpeg)
 if [[ "${1:-}" == "--ci" ]]; then
-  packages+=(clang-14 xvfb xauth xdotool x11-utils python3)
+  packages+=(clang-14 xvfb xauth xdotool x11-utils x11-apps python3)
 fi
 
 missing=()
