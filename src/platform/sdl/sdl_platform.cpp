@@ -342,7 +342,8 @@ WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
   // full-screen request.
   const bool popup = (request.style & 0x80000000u) != 0;
   SDL_Rect place{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, request.width, request.height};
-  if (popup && SDL_GetDisplayBounds(0, &place) != 0) return 0;
+  SDL_Rect screen{};
+  if (popup && SDL_GetDisplayBounds(0, &screen) == 0) place = screen;
   SDL_Window* native =
       SDL_CreateWindow(request.title != nullptr ? request.title : "", place.x, place.y, place.w,
                        place.h, SDL_WINDOW_SHOWN | (popup ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0));
