@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Windows check: mingw-w64 cross build, then the unit tests and the demo under Wine on virtual X screens.
+# Windows check: mingw-w64 cross build, then the unit tests and the demo under Wine on virtual X screens
+# (full screen, Escape, a screen without the mode, and a window at scale 2).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -207,5 +208,28 @@ xdotool windowfocus "$box" 2>/dev/null || true
 xdotool key Return
 wait_exit "$demo" 20
 ((status == 255)) || { cat "$log"; fail "run 3 exited with $status, not 255"; }
+
+step "run 4: 1024x768x24 screen, --window --scale 2 started from another folder"
+log="$work/run4.log"
+(cd "$work" && exec wine "$bin/quarvel.exe" --window --scale 2) >"$log" 2>&1 &
+demo=$!
+wait_fps_lines "$log" "$demo" 42  # the blobs, which reach every part of the picture
+window=$(xdotool search --name '^Quarvel$' | head -1 || true)
+[[ -n "$window" ]] || { cat "$log"; fail "run 4: no window named Quarvel"; }
+# With a caption the X window is the client area; the frame belongs to the window manager.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+echo "window client area ${WIDTH}x${HEIGHT} at ${X},${Y}"
+[[ "${WIDTH}x${HEIGHT}" == 640x480 ]] || fail "run 4: the client area is ${WIDTH}x${HEIGHT}, not 640x480"
+xwd -id "$window" -silent -out "$work/window.xwd" || fail "run 4: screenshot"
+python3 "$root/scripts/x11-check-picture.py" "$work/window.xwd" --size 640x480 --outside 320x240 \
+  --png "$work/window.png" || fail "run 4: the window does not show the scaled picture ($work/window.png)"
+xdotool windowfocus "$window" 2>/dev/null || true
+xdotool key Escape
+wait_exit "$demo" 30
+((status == 0)) || { cat "$log"; fail "run 4 exited with $status"; }
+if tr -d '\r' <"$log" | grep -q '^error opening file'; then
+  cat "$log"
+  fail "run 4 did not find its data files next to quarvel.exe"
+fi
 
 step "all Windows checks passed"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Builds Quarvel and shows it: full screen on a desktop, or rendered to quarvel.mp4 without one.
+# Usage: scripts/play.sh [--window [--scale N]]   (the options go to quarvel)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -10,7 +11,7 @@ cmake --build --preset default --target quarvel quarvel-capture
 
 cd build/default/bin
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
-  exec ./quarvel
+  exec ./quarvel "$@"
 fi
 echo "No display found: rendering the demo to a video instead."
 ./quarvel-capture --video "$root/quarvel.mp4"

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running Quarvel need on Debian, skipping what is there.
-# Usage: scripts/setup.sh [--ci]   (--ci adds the virtual X server and its tools)
+# Usage: scripts/setup.sh [--ci]   (--ci adds clang 14, the virtual X server and its tools)
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           libbenchmark-dev libsdl2-dev libpng-dev ffmpeg)
 if [[ "${1:-}" == "--ci" ]]; then
-  packages+=(xvfb xauth xdotool x11-utils python3)
+  packages+=(clang-14 xvfb xauth xdotool x11-utils x11-apps python3)
 fi
 
 missing=()

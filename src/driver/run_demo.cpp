@@ -21,31 +21,34 @@ namespace quarvel::driver {
 // Objects are built in the order below and, being locals, released in the
 // reverse order: renderer, greetings (last loaded first), display, star, and
 // the music last.
-int runDemo(const platform::Platform& platform, FrameObserver* observer) {
+int runDemo(const platform::Platform& platform, FrameObserver* observer,
+            const DemoOptions& options) {
   platform::WindowSystem& windows = platform.windows;
+  const auto data = [&](std::string_view name) { return dataFilePath(name, options.dataFolders); };
 
   FrameTimer frameTimer(platform.clock);
   FpsCounter fpsCounter(&frameTimer);
 
   // The music starts first and plays through the rest of start-up; if it
   // cannot play, the demo runs silently on the same schedule.
-  music::MusicPlayer musicPlayer("zyl-mirvash2.xm", platform.sound, platform.threads);
+  music::MusicPlayer musicPlayer(data("zyl-mirvash2.xm").c_str(), platform.sound, platform.threads);
   musicPlayer.play();
 
   mesh::MeshList star;
-  mesh::loadMeshFile(star, "star.df");
+  mesh::loadMeshFile(star, data("star.df").c_str());
 
-  display::Display display(windows, platform.draw, "Quarvel", 320, 240, 1, 1);
+  display::Display display(windows, platform.draw, "Quarvel", 320, 240, options.scale,
+                           options.fullScreen ? 1 : 0);
   windows.showCursor(false);
 
   DemoState state;
   display::Bitmap frame{display.pixels, display.width, display.height};
 
   std::array<mesh::MeshList, kGreetingCount> greetings;
-  mesh::loadMeshFile(greetings[kPlonix], "plonix.df");
-  mesh::loadMeshFile(greetings[kHv], "hv.df");
-  mesh::loadMeshFile(greetings[kWendup], "wendup.df");
-  mesh::loadMeshFile(greetings[kTolvenaq], "tolvenaq.df");
+  mesh::loadMeshFile(greetings[kPlonix], data("plonix.df").c_str());
+  mesh::loadMeshFile(greetings[kHv], data("hv.df").c_str());
+  mesh::loadMeshFile(greetings[kWendup], data("wendup.df").c_str());
+  mesh::loadMeshFile(greetings[kTolvenaq], data("tolvenaq.df").c_str());
 
   raster::MeshRenderer renderer(&frame, 0, static_cast<std::int32_t>(display.height), 0,
                                 static_cast<std::int32_t>(display.width));

@@ -1,6 +1,7 @@
 // The demo from start-up to shutdown over one platform backend.
 #pragma once
 
+#include "driver/demo_options.h"
 #include "driver/timeline.h"
 #include "platform/platform.h"
 
@@ -16,9 +17,12 @@ class FrameObserver {
 
 // Builds every object in order, runs the message-driven frame loop until the
 // quit message arrives (end of the timeline, Escape, or the window closed),
-// tears everything down in reverse order and returns 0. Data files are read
-// from the current directory. A display that cannot be set up ends the
-// process with exit code -1 instead.
-int runDemo(const platform::Platform& platform, FrameObserver* observer = nullptr);
+// tears everything down in reverse order and returns 0. The display and the
+// data files' folders come from `options`; by default the display is full
+// screen at scale 1 and data files are opened by bare name from the current
+// directory. A display that cannot be set up ends the process with exit code
+// -1 instead.
+int runDemo(const platform::Platform& platform, FrameObserver* observer = nullptr,
+            const DemoOptions& options = {});
 
 }  // namespace quarvel::driver

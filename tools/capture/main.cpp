@@ -15,8 +15,10 @@
 #include "common/png_file.h"
 #include "common/progress.h"
 #include "common/wav_file.h"
+#include "driver/demo_options.h"
 #include "driver/run_demo.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/program_folder.h"
 
 namespace fs = std::filesystem;
 using quarvel::driver::Scene;
@@ -32,7 +34,8 @@ constexpr const char* kUsage =
     "  --wav FILE     the music as played, 44100 Hz 16-bit stereo\n"
     "  --video FILE   an mp4 with sound (needs ffmpeg)\n"
     "  --fps N        vertical blanks per second (default 60)\n"
-    "  --data DIR     directory with the demo's data files (default: current)\n"
+    "  --data DIR     directory with the demo's data files (default: the current\n"
+    "                 directory, else the program's folder)\n"
     "  --stats        per scene: frames, median and 95th percentile cost per frame\n";
 
 struct Options {
@@ -147,8 +150,9 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
     std::printf("%-14s %8s %12s %12s\n", "scene", "frames", "median ms", "p95 ms");
     for (auto [scene, costs] : costs_) {
       std::sort(costs.begin(), costs.end());
-      const auto at = [&](double q) {
-        return costs[std::min(costs.size() - 1, static_cast<std::size_t>(q * costs.size()))];
+      // A structured binding cannot be captured by every compiler; the reference can.
+      const auto at = [&sorted = costs](double q) {
+        return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(q * sorted.size()))];
       };
       std::printf("%-14s %8zu %12.3f %12.3f\n", sceneName(scene), costs.size(), at(0.5), at(0.95));
     }
@@ -194,6 +198,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  // --data has made its folder the current directory.
+  quarvel::driver::DemoOptions demo;
+  demo.dataFolders = o.data ? std::vector<fs::path>{fs::path()}
+                            : quarvel::driver::dataFoldersNear(quarvel::platform::programFolder());
+  const std::string warning =
+      quarvel::driver::missingDataWarning("quarvel-capture", demo.dataFolders);
+  if (!warning.empty()) std::cerr << warning << "\n";
+
   quarvel::platform::headless::HeadlessPlatform headless({o.fps});
   const std::uint64_t expected = o.last ? *o.last + 1 : 80ull * o.fps + 1;
 
@@ -233,7 +245,8 @@ int main(int argc, char** argv) {
   {
     const quarvel::tools::LinesAboveBar outLines(std::cout, bar);
     const quarvel::tools::LinesAboveBar errorLines(std::cerr, bar);
-    result = quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr);
+    result = quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr,
+                                      demo);
   }
   bar.finish();
 

@@ -12,6 +12,17 @@ namespace {
 
 SDL_Window* asWindow(void* native) { return static_cast<SDL_Window*>(native); }
 
+// The largest rectangle of a width x height picture's shape that fits an
+// output of outWidth x outHeight, centred: bars on two sides when the shapes differ.
+SDL_Rect fitted(int width, int height, int outWidth, int outHeight) {
+  if (std::int64_t{outWidth} * height <= std::int64_t{outHeight} * width) {
+    const int h = static_cast<int>(std::int64_t{outWidth} * height / width);
+    return {0, (outHeight - h) / 2, outWidth, h};
+  }
+  const int w = static_cast<int>(std::int64_t{outHeight} * width / height);
+  return {(outWidth - w) / 2, 0, w, outHeight};
+}
+
 // A surface in main memory; the primary one also owns the renderer that puts
 // pictures on the screen.
 class SdlSurface final : public Surface {
@@ -19,14 +30,13 @@ class SdlSurface final : public Surface {
   SdlSurface(std::uint32_t width, std::uint32_t height)
       : width_(width), height_(height), memory_(std::size_t{width} * height) {}
 
-  // Makes this the screen: a renderer on `window` with a logical size of
-  // width x height and nearest-neighbour scaling.
+  // Makes this the screen: a renderer on `window` that scales pictures with
+  // nearest-neighbour filtering.
   bool attachScreen(SDL_Window* window, bool vsync) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     renderer_ = SDL_CreateRenderer(window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
-    if (renderer_ == nullptr) return false;
-    SDL_RenderSetLogicalSize(renderer_, static_cast<int>(width_), static_cast<int>(height_));
-    return true;
+    window_ = window;
+    return renderer_ != nullptr;
   }
 
   Result getAttachedSurface(std::uint32_t, Surface*& out) override {
@@ -45,9 +55,45 @@ class SdlSurface final : public Surface {
     return kOk;
   }
   Result unlock() override { return kOk; }
-  Result flip(Surface& target) override { return show(static_cast<SdlSurface&>(target)); }
-  Result blit(const Rect&, Surface& source) override {
-    return show(static_cast<SdlSurface&>(source));
+  // The whole output shows the flipped picture, as large as its shape allows.
+  // The output size is asked for on every flip, so the picture follows the
+  // window however the window system sizes it.
+  Result flip(Surface& target) override {
+    auto& source = static_cast<SdlSurface&>(target);
+    int outWidth = 0;
+    int outHeight = 0;
+    if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &outWidth, &outHeight) != 0) {
+      return kFailed;
+    }
+    return show(source, fitted(static_cast<int>(source.width_), static_cast<int>(source.height_),
+                               outWidth, outHeight));
+  }
+  // `destination` is in screen coordinates; the renderer draws in the
+  // window's own, which may have more pixels than the window has points.
+  Result blit(const Rect& destination, Surface& source) override {
+    if (renderer_ == nullptr) return kFailed;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    int outWidth = 0;
+    int outHeight = 0;
+    SDL_GetWindowPosition(window_, &x, &y);
+    SDL_GetWindowSize(window_, &width, &height);
+    if (SDL_GetRendererOutputSize(renderer_, &outWidth, &outHeight) != 0 || width <= 0 ||
+        height <= 0) {
+      return kFailed;
+    }
+    const auto across = [&](int at) {
+      return static_cast<int>(std::int64_t{at} * outWidth / width);
+    };
+    const auto down = [&](int at) {
+      return static_cast<int>(std::int64_t{at} * outHeight / height);
+    };
+    const SDL_Rect onWindow{across(destination.left - x), down(destination.top - y),
+                            across(destination.right - destination.left),
+                            down(destination.bottom - destination.top)};
+    return show(static_cast<SdlSurface&>(source), onWindow);
   }
   void release() override {
     if (texture_ != nullptr) SDL_DestroyTexture(texture_);
@@ -60,7 +106,7 @@ class SdlSurface final : public Surface {
  private:
   ~SdlSurface() = default;
 
-  Result show(const SdlSurface& source) {
+  Result show(const SdlSurface& source, const SDL_Rect& destination) {
     if (renderer_ == nullptr) return kFailed;
     if (texture_ == nullptr || textureWidth_ != source.width_ || textureHeight_ != source.height_) {
       if (texture_ != nullptr) SDL_DestroyTexture(texture_);
@@ -73,7 +119,7 @@ class SdlSurface final : public Surface {
     }
     SDL_UpdateTexture(texture_, nullptr, source.memory_.data(), static_cast<int>(source.width_ * 4));
     SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &destination);
     SDL_RenderPresent(renderer_);  // waits for the vertical blank when vsync is on
     return kOk;
   }
@@ -81,6 +127,7 @@ class SdlSurface final : public Surface {
   std::uint32_t width_;
   std::uint32_t height_;
   std::vector<std::uint32_t> memory_;
+  SDL_Window* window_ = nullptr;  // the screen's window, not owned
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   std::uint32_t textureWidth_ = 0;
@@ -290,11 +337,16 @@ Rect SdlPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
 WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
   if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   if (!videoReady_) return 0;
+  // A popup is the full-screen window: made at the screen's size and place, so
+  // that it covers the screen even where no window manager acts on the
+  // full-screen request.
   const bool popup = (request.style & 0x80000000u) != 0;
-  SDL_Window* native = SDL_CreateWindow(request.title != nullptr ? request.title : "",
-                                        SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                        request.width, request.height,
-                                        SDL_WINDOW_SHOWN | (popup ? SDL_WINDOW_BORDERLESS : 0));
+  SDL_Rect place{SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, request.width, request.height};
+  SDL_Rect screen{};
+  if (popup && SDL_GetDisplayBounds(0, &screen) == 0) place = screen;
+  SDL_Window* native =
+      SDL_CreateWindow(request.title != nullptr ? request.title : "", place.x, place.y, place.w,
+                       place.h, SDL_WINDOW_SHOWN | (popup ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0));
   if (native == nullptr) return 0;
   const WindowHandle handle = queue_.addWindow(request.className);
   if (handle == 0) {

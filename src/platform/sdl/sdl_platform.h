@@ -1,4 +1,4 @@
-// The desktop backend over SDL2: a full-screen window scaled from 320 x 240, vsync flips, audio.
+// The desktop backend over SDL2: a full-screen or plain window, vsync flips, audio.
 #pragma once
 
 #include <atomic>
@@ -12,10 +12,12 @@
 
 namespace quarvel::platform::sdl {
 
-// The exclusive screen mode becomes a desktop-sized full-screen window whose
-// logical size is the mode's, scaled with nearest-neighbour filtering; flips
-// present with vertical sync. Without a display, device creation fails (and
-// the display's fatal path runs); without a sound card, the demo is silent.
+// The exclusive screen mode becomes a full-screen window of the desktop's size;
+// each flip shows the mode-sized picture as large as its shape fits the
+// window, with nearest-neighbour scaling and vertical sync. A windowed display
+// gets a plain window whose client area takes the blits. Without a display,
+// device creation fails (and the display's fatal path runs); without a sound
+// card, the demo is silent.
 class SdlPlatform final : public WindowSystem,
                           public DrawSystem,
                           public SoundSystem,
