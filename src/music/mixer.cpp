@@ -181,27 +181,68 @@ void convertPcmSse2(std::int16_t* out, const float* in, std::int32_t count) {
 // AVX2: eight frames per round, their positions kept in 64-bit lanes in the order 0, 1, 4, 5
 // and 2, 3, 6, 7, so that one shuffle lines up their halves frame by frame.
 
-__attribute__((target("avx2"))) inline __m256 nextEight(const std::int16_t* x, __m256i& p0145,
-                                                        __m256i& p2367, __m256i advance) {
-  const __m256 a = _mm256_castsi256_ps(p0145);
-  const __m256 b = _mm256_castsi256_ps(p2367);
-  const __m256i fractions = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
-  const __m256i indices = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
-  alignas(32) std::uint32_t index[8];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(index), indices);
-  // Eight loads beat a gather instruction on the processors measured.
-  const __m256i pairs =
-      _mm256_setr_epi32(valuePair(x, index[0]), valuePair(x, index[1]), valuePair(x, index[2]),
-                        valuePair(x, index[3]), valuePair(x, index[4]), valuePair(x, index[5]),
-                        valuePair(x, index[6]), valuePair(x, index[7]));
-  p0145 = _mm256_add_epi64(p0145, advance);
-  p2367 = _mm256_add_epi64(p2367, advance);
-  const __m256 lo = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16));
-  const __m256 hi = _mm256_cvtepi32_ps(_mm256_srai_epi32(pairs, 16));
-  const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fractions, 1)),
-                                 _mm256_set1_ps(kFractionScale));
-  return _mm256_add_ps(lo, _mm256_mul_ps(_mm256_sub_ps(hi, lo), t));
+// The value pairs of eight frames. When their indices lie within 16 values from `lowest`, two
+// loads hold every pair and permutes pick them out; else each pair is loaded alone (eight loads
+// beat a gather instruction on the processors measured). The two loads read up to x[lowest + 16],
+// within the guard values behind any index a pass reads.
+__attribute__((target("avx2"))) inline __m256i valuePairsEight(const std::int16_t* x,
+                                                               __m256i indices,
+                                                               std::uint32_t lowest, bool near) {
+  if (near) {
+    const __m256i offsets = _mm256_sub_epi32(indices, _mm256_set1_epi32(static_cast<int>(lowest)));
+    const __m256i even = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + lowest));
+    const __m256i odd = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + lowest + 1));
+    const __m256i half = _mm256_srli_epi32(offsets, 1);
+    const __m256 fromEven = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(even, half));
+    const __m256 fromOdd = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(odd, half));
+    const __m256 isOdd = _mm256_castsi256_ps(_mm256_slli_epi32(offsets, 31));  // sign bit
+    return _mm256_castps_si256(_mm256_blendv_ps(fromEven, fromOdd, isOdd));
+  }
+  std::uint32_t index[8];
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(index), indices);
+  return _mm256_setr_epi32(valuePair(x, index[0]), valuePair(x, index[1]), valuePair(x, index[2]),
+                           valuePair(x, index[3]), valuePair(x, index[4]), valuePair(x, index[5]),
+                           valuePair(x, index[6]), valuePair(x, index[7]));
 }
+
+// AVX2 rounds of eight frames. Their positions are kept in 64-bit lanes in the order 0, 1, 4, 5
+// and 2, 3, 6, 7, so that one shuffle lines up their halves frame by frame.
+struct EightFrames {
+  __m256i p0145, p2367, advance;
+  std::uint64_t first;  // position of the round's first frame
+  std::uint64_t delta;
+  bool narrow;  // steps up to 2.0: eight frames span at most 16 values
+
+  __attribute__((target("avx2"))) EightFrames(std::uint64_t p, std::uint64_t d)
+      : first(p), delta(d) {
+    const auto lane = [&](std::uint64_t k) { return static_cast<long long>(p + k * d); };
+    p0145 = _mm256_setr_epi64x(lane(0), lane(1), lane(4), lane(5));
+    p2367 = _mm256_setr_epi64x(lane(2), lane(3), lane(6), lane(7));
+    advance = _mm256_set1_epi64x(static_cast<long long>(8 * d));
+    // Steps stay far below 2^63, so the sign tells a backward voice.
+    const std::uint64_t step = static_cast<std::int64_t>(d) < 0 ? 0 - d : d;
+    narrow = step <= (std::uint64_t{2} << 32);
+  }
+
+  // Interpolated values of the next eight frames.
+  __attribute__((target("avx2"))) __m256 next(const std::int16_t* x) {
+    const __m256 a = _mm256_castsi256_ps(p0145);
+    const __m256 b = _mm256_castsi256_ps(p2367);
+    const __m256i fractions = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m256i indices = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    const std::uint64_t last = first + 7 * delta;
+    const std::uint32_t lowest = valueIndex(static_cast<std::int64_t>(delta) < 0 ? last : first);
+    const __m256i pairs = valuePairsEight(x, indices, lowest, narrow);
+    p0145 = _mm256_add_epi64(p0145, advance);
+    p2367 = _mm256_add_epi64(p2367, advance);
+    first += 8 * delta;
+    const __m256 lo = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16));
+    const __m256 hi = _mm256_cvtepi32_ps(_mm256_srai_epi32(pairs, 16));
+    const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fractions, 1)),
+                                   _mm256_set1_ps(kFractionScale));
+    return _mm256_add_ps(lo, _mm256_mul_ps(_mm256_sub_ps(hi, lo), t));
+  }
+};
 
 // Adds eight frames' values s times their (left, right) gains into out[0..15].
 __attribute__((target("avx2"))) inline void addEight(float* out, __m256 s, __m256 gains0123,
@@ -214,40 +255,24 @@ __attribute__((target("avx2"))) inline void addEight(float* out, __m256 s, __m25
   _mm256_storeu_ps(out + 8, _mm256_add_ps(_mm256_loadu_ps(out + 8), second));
 }
 
-__attribute__((target("avx2"))) inline void startEight(std::uint64_t p, std::uint64_t delta,
-                                                       __m256i& p0145, __m256i& p2367,
-                                                       __m256i& advance) {
-  const auto lane = [&](std::uint64_t k) { return static_cast<long long>(p + k * delta); };
-  p0145 = _mm256_setr_epi64x(lane(0), lane(1), lane(4), lane(5));
-  p2367 = _mm256_setr_epi64x(lane(2), lane(3), lane(6), lane(7));
-  advance = _mm256_set1_epi64x(static_cast<long long>(8 * delta));
-}
-
 __attribute__((target("avx2"))) std::uint64_t mixSteadyAvx2(float* out, std::uint32_t frames,
                                                             const std::int16_t* x, std::uint64_t p,
                                                             std::uint64_t delta, float gL,
                                                             float gR) {
-  __m256i p0145, p2367, advance;
-  startEight(p, delta, p0145, p2367, advance);
+  EightFrames frames8(p, delta);
   const __m256 gains = _mm256_setr_ps(gL, gR, gL, gR, gL, gR, gL, gR);
-  const std::uint32_t rounds = frames / 8;
-  for (std::uint32_t i = 0; i < rounds; ++i, out += 16) {
-    addEight(out, nextEight(x, p0145, p2367, advance), gains, gains);
-  }
-  p += static_cast<std::uint64_t>(rounds) * 8 * delta;
-  return mixSteadySse2(out, frames % 8, x, p, delta, gL, gR);
+  for (; frames >= 8; frames -= 8, out += 16) addEight(out, frames8.next(x), gains, gains);
+  return mixSteadySse2(out, frames, x, frames8.first, delta, gL, gR);
 }
 
 __attribute__((target("avx2"))) std::uint64_t mixRampAvx2(float* out, std::uint32_t frames,
                                                           const std::int16_t* x, std::uint64_t p,
                                                           std::uint64_t delta, float& gL, float& gR,
                                                           float stepL, float stepR) {
-  __m256i p0145, p2367, advance;
-  startEight(p, delta, p0145, p2367, advance);
+  EightFrames frames8(p, delta);
   const __m128 step = _mm_setr_ps(stepL, stepR, 0.0f, 0.0f);
   __m128 g = _mm_setr_ps(gL, gR, 0.0f, 0.0f);
-  const std::uint32_t rounds = frames / 8;
-  for (std::uint32_t i = 0; i < rounds; ++i, out += 16) {
+  for (; frames >= 8; frames -= 8, out += 16) {
     __m128 pairs[4];  // gains of frames 2k and 2k + 1
     for (__m128& pair : pairs) {
       const __m128 next = _mm_add_ps(g, step);
@@ -256,12 +281,11 @@ __attribute__((target("avx2"))) std::uint64_t mixRampAvx2(float* out, std::uint3
     }
     const __m256 gains0123 = _mm256_insertf128_ps(_mm256_castps128_ps256(pairs[0]), pairs[1], 1);
     const __m256 gains4567 = _mm256_insertf128_ps(_mm256_castps128_ps256(pairs[2]), pairs[3], 1);
-    addEight(out, nextEight(x, p0145, p2367, advance), gains0123, gains4567);
+    addEight(out, frames8.next(x), gains0123, gains4567);
   }
-  p += static_cast<std::uint64_t>(rounds) * 8 * delta;
   gL = _mm_cvtss_f32(g);
   gR = _mm_cvtss_f32(_mm_shuffle_ps(g, g, 1));
-  return mixRampSse2(out, frames % 8, x, p, delta, gL, gR, stepL, stepR);
+  return mixRampSse2(out, frames, x, frames8.first, delta, gL, gR, stepL, stepR);
 }
 #endif  // __x86_64__
 
@@ -322,6 +346,15 @@ bool framesToEnd(const Voice& v, const Sample& s, std::uint64_t& frames) {
   return true;
 }
 
+// x modulo m (m > 0), from 0 to m - 1. A voice has just passed an end, so x nearly always lies
+// within one period of that range: no 128-bit division then.
+inline Int128 modulo(Int128 x, Int128 m) {
+  if (x >= 0 && x < 2 * m) return x < m ? x : x - m;
+  if (x < 0 && x >= -m) return x + m;
+  const Int128 r = x % m;
+  return r < 0 ? r + m : r;
+}
+
 // Brings a looping voice that reached an end of its loop back inside it.
 void wrapLoop(Voice& v, const Sample& s, std::uint64_t p) {
   const Int128 start = static_cast<Int128>(s.loopStart) << 32;
@@ -331,7 +364,7 @@ void wrapLoop(Voice& v, const Sample& s, std::uint64_t p) {
                         ? static_cast<Int128>(static_cast<std::int64_t>(p))
                         : static_cast<Int128>(p);
   if (s.loopMode == kLoopForward) {
-    if (position >= start + span) position = start + (position - start) % span;
+    if (position >= start + span) position = start + modulo(position - start, span);
     storePosition(v, static_cast<std::uint64_t>(position));
     return;
   }
@@ -339,8 +372,7 @@ void wrapLoop(Voice& v, const Sample& s, std::uint64_t p) {
   // two loop lengths, so unfold to a forward position and reduce it modulo that period.
   Int128 unfolded = position - start;
   if (v.direction == kBackward) unfolded = 2 * span - 1 - unfolded;
-  Int128 r = unfolded % (2 * span);
-  if (r < 0) r += 2 * span;
+  Int128 r = modulo(unfolded, 2 * span);
   if (r < span) {
     v.direction = kForward;
   } else {
