@@ -18,21 +18,25 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$bin/densegen" "$work/dense.xm"
 
-# Median over the runs of the user + sys seconds of one command.
+# User + sys seconds of one command.
 cpu_seconds() {
-  local times=()
   local TIMEFORMAT='%3U %3S'
-  for ((i = 0; i < runs; i++)); do
-    times+=("$({ time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ printf "%.3f", $1 + $2 }')")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+  { time "$@" >/dev/null 2>&1; } 2>&1 | awk '{ printf "%.3f\n", $1 + $2 }'
 }
 
-ours=$(cpu_seconds "$bin/xmrender" "$work/dense.xm" "$work/ours.wav" --seconds 60)
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+# The two renderers take turns, so that a change in the machine's load touches both alike.
 # --filter 2: linear interpolation; --repeat -1 with --end-time 60: exactly 60 s, looping if
 # the song is shorter; --no-float and --dither 0: plain 16-bit samples.
-peer=$(cpu_seconds openmpt123 --batch --quiet --force --samplerate 44100 --channels 2 --no-float \
-  --dither 0 --filter 2 --repeat -1 --end-time 60 -o "$work/peer.wav" "$work/dense.xm")
+for ((i = 0; i < runs; i++)); do
+  cpu_seconds "$bin/xmrender" "$work/dense.xm" "$work/ours.wav" --seconds 60 >>"$work/ours.times"
+  cpu_seconds openmpt123 --batch --quiet --force --samplerate 44100 --channels 2 --no-float \
+    --dither 0 --filter 2 --repeat -1 --end-time 60 -o "$work/peer.wav" "$work/dense.xm" \
+    >>"$work/peer.times"
+done
+ours=$(median <"$work/ours.times")
+peer=$(median <"$work/peer.times")
 
 echo "60 s of a dense 32-channel module, median CPU (user + sys) of $runs runs:"
 echo "  xmrender    ${ours} s ($(stat -c %s "$work/ours.wav") bytes)"
