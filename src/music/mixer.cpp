@@ -178,13 +178,10 @@ void convertPcmSse2(std::int16_t* out, const float* in, std::int32_t count) {
   convertPcm(out + i, in + i, count - i);
 }
 
-// AVX2: eight frames per round, their positions kept in 64-bit lanes in the order 0, 1, 4, 5
-// and 2, 3, 6, 7, so that one shuffle lines up their halves frame by frame.
-
 // The value pairs of eight frames. When their indices lie within 16 values from `lowest`, two
 // loads hold every pair and permutes pick them out; else each pair is loaded alone (eight loads
-// beat a gather instruction on the processors measured). The two loads read up to x[lowest + 16],
-// within the guard values behind any index a pass reads.
+// beat a gather instruction on the processors measured). A pass reads below the sample's
+// length, so x[lowest + 16] still lies within the guard values.
 __attribute__((target("avx2"))) inline __m256i valuePairsEight(const std::int16_t* x,
                                                                __m256i indices,
                                                                std::uint32_t lowest, bool near) {
