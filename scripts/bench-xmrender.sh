@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Whole-process CPU time (user + sys) of xmrender against a peer renderer, openmpt123, for 60 s
-# of the dense 32-channel module from densegen: linear interpolation, 44.1 kHz stereo 16-bit.
+# Whole-process CPU time (user + sys) of xmrender against a peer renderer for 60 s of the dense
+# 32-channel module from densegen: linear interpolation, 44.1 kHz stereo 16-bit.
 # Usage: scripts/bench-xmrender.sh [RUNS]   (median of RUNS runs each, default 7)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs="${1:-7}"
 command -v openmpt123 >/dev/null || {
-  echo "openmpt123 is not installed (apt-get install openmpt123); it is only used here." >&2
+  echo "The peer renderer is missing: apt-get install openmpt123 (used only here)." >&2
   exit 1
 }
 cmake --preset default >/dev/null
@@ -40,5 +40,5 @@ peer=$(median <"$work/peer.times")
 
 echo "60 s of a dense 32-channel module, median CPU (user + sys) of $runs runs:"
 echo "  xmrender    ${ours} s ($(stat -c %s "$work/ours.wav") bytes)"
-echo "  openmpt123  ${peer} s ($(stat -c %s "$work/peer.wav") bytes)"
-awk -v a="$ours" -v b="$peer" 'BEGIN { printf "  xmrender is %.2fx faster\n", b / a }'
+echo "  peer        ${peer} s ($(stat -c %s "$work/peer.wav") bytes)"
+awk -v a="$ours" -v b="$peer" 'BEGIN { printf "  xmrender is %.2fx faster than the peer\n", b / a }'
