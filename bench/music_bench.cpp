@@ -1,102 +1,158 @@
-// Music rendering speed: a dense 32-channel module through the block renderer.
+// Music rendering speed: the mixer's reference and vector paths side by side, and the block
+// renderer on a dense 32-channel module and on the demo's own soundtrack.
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "densegen/dense_module.h"
 #include "music/engine_state.h"
 #include "music/file_ops.h"
 #include "music/loader.h"
 #include "music/playback.h"
-#include "xmwriter/xm_writer.h"
+#include "music/voice.h"
 
 namespace {
 
 using namespace quarvel::music;
-namespace xw = quarvel::xmwriter;
 
-// Every channel busy: notes every other row (so partner voices fade out under ramps), volume
-// slides and vibrato (gain and step changes every tick), forward and ping-pong loops.
-xw::Module denseModule() {
-  xw::Module m;
-  m.channels = 32;
-  m.tempo = 4;
-  m.bpm = 140;
-  m.orders = {0};
-  m.addPattern(64);
-  for (int r = 0; r < 64; ++r) {
-    for (int c = 0; c < 32; ++c) {
-      xw::Cell& cell = m.patterns[0].at(r, c, 32);
-      if ((r + c) % 2 == 0) {
-        cell.note = static_cast<std::uint8_t>(30 + (r * 7 + c * 5) % 40);
-        cell.instrument = static_cast<std::uint8_t>(1 + c % 2);
-        cell.volume = static_cast<std::uint8_t>(0x30 + (c % 4) * 0x08);
-      } else {
-        cell.effect = c % 3 == 0 ? 4 : 10;
-        cell.parameter = c % 3 == 0 ? 0x46 : 0x21;
-      }
-    }
+constexpr double kRate = 44100.0;
+
+// Selects `path` for the run; false (and the benchmark skipped) when the processor lacks it.
+bool usePath(benchmark::State& state, MixPath path) {
+  if (static_cast<int>(path) > static_cast<int>(fastestMixPath())) {
+    state.SkipWithError("this processor does not run this path");
+    return false;
   }
-  for (int i = 0; i < 2; ++i) {
-    xw::Instrument in;
-    xw::Sample s;
-    s.sixteenBit = true;
-    for (int v = 0; v < 4000; ++v) s.values.push_back((v * 97) % 16000 - 8000);
-    s.loop = i == 0 ? xw::Loop::kForward : xw::Loop::kPingPong;
-    s.loopStart = 1000;
-    s.loopLength = 2000;
-    s.panning = static_cast<std::uint8_t>(64 + 128 * i);
-    in.samples.push_back(s);
-    in.volumeEnvelope.points = {{0, 64}, {10, 48}, {30, 56}};
-    in.volumeEnvelope.loop = true;
-    in.volumeEnvelope.loopStart = 1;
-    in.volumeEnvelope.loopEnd = 2;
-    in.panningEnvelope.points = {{0, 20}, {16, 44}};
-    in.vibratoDepth = 4;
-    in.vibratoRate = 12;
-    m.instruments.push_back(in);
-  }
-  return m;
+  engineState().mixPath = path;
+  return true;
 }
 
-std::vector<std::uint8_t>& moduleBytes() {
-  static std::vector<std::uint8_t> bytes = xw::write(denseModule());
+// Reports the process CPU time since `start` against the audio rendered: the share of one core
+// that playing it in real time takes (core_percent) and the speed against real time.
+void reportAudio(benchmark::State& state, std::clock_t start, double audioSeconds) {
+  const double cpuSeconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+  if (cpuSeconds <= 0.0 || audioSeconds <= 0.0) return;
+  state.counters["core_percent"] = 100.0 * cpuSeconds / audioSeconds;
+  state.counters["x_realtime"] = audioSeconds / cpuSeconds;
+}
+
+// A sample of `length` values with its guard values, looping from `loopStart` to the end.
+struct BenchSample {
+  std::vector<std::int16_t> values;
+  Sample sample{};
+  BenchSample(std::uint32_t length, std::uint8_t mode, std::uint32_t loopStart) {
+    for (std::uint32_t i = 0; i < length + kSampleGuardValues; ++i) {
+      values.push_back(static_cast<std::int16_t>((i * 7919) % 20000 - 10000));
+    }
+    sample.data = values.data();
+    sample.length = length;
+    sample.loopMode = mode;
+    sample.loopStart = loopStart;
+    sample.loopLength = length - loopStart;
+  }
+};
+
+// mixVoices alone: 64 voices over looping samples, steps from 0.3 to 3.9, gains changed on a
+// quarter of the voices every block so ramps run, and every eighth voice silent.
+void MixVoices(benchmark::State& state, MixPath path) {
+  if (!usePath(state, path)) return;
+  const BenchSample samples[] = {
+      {4000, kLoopForward, 1000}, {3000, kLoopPingPong, 500}, {600, kLoopForward, 536}};
+  EngineState& engine = engineState();
+  engine.rampFrames = 128;
+  for (int i = 0; i < kVoiceCount; ++i) {
+    Voice& v = engine.voices[i];
+    v = Voice{};
+    v.index = i;
+    v.sample = &samples[i % 3].sample;
+    v.direction = kForward;
+    v.stepInteger = static_cast<std::uint32_t>(i % 4);
+    v.stepFraction = 0x4CCCCCCCu + static_cast<std::uint32_t>(i) * 0x1234567u;
+    v.leftGain = i % 8 == 7 ? 0 : 40 + i;
+    v.rightGain = i % 8 == 7 ? 0 : 200 - i;
+  }
+  std::vector<float> mix(884 * 2);
+  std::int32_t block = 0;
+  double audioSeconds = 0.0;
+  const std::clock_t start = std::clock();
+  for (auto _ : state) {
+    for (int i = block % 4; i < kVoiceCount; i += 4) {
+      if (engine.voices[i].leftGain != 0) engine.voices[i].leftGain ^= 16;
+    }
+    std::memset(mix.data(), 0, mix.size() * sizeof(float));
+    mixVoices(mix.data(), 884);
+    benchmark::DoNotOptimize(mix.data());
+    ++block;
+    audioSeconds += 884 / kRate;
+  }
+  reportAudio(state, start, audioSeconds);
+  for (Voice& v : engine.voices) v.sample = nullptr;
+}
+BENCHMARK_CAPTURE(MixVoices, reference, MixPath::kReference);
+BENCHMARK_CAPTURE(MixVoices, sse2, MixPath::kSse2);
+BENCHMARK_CAPTURE(MixVoices, avx2, MixPath::kAvx2);
+
+std::vector<std::uint8_t>& denseModuleBytes() {
+  static std::vector<std::uint8_t> bytes =
+      quarvel::xmwriter::write(quarvel::densegen::denseModule());
   return bytes;
 }
 
-void* openModuleBytes(const char*) {
-  const std::vector<std::uint8_t>& bytes = moduleBytes();
+void* openDenseModule(const char*) {
+  const std::vector<std::uint8_t>& bytes = denseModuleBytes();
   auto* file =
       new MemoryFile{static_cast<std::int32_t>(bytes.size()), 0, new std::uint8_t[bytes.size()]};
   std::memcpy(file->data, bytes.data(), bytes.size());
   return file;
 }
 
-void RenderDenseModule(benchmark::State& state) {
+Song* loadDenseModule() {
   FileOps ops = memoryFileOps();
-  ops.open = openModuleBytes;
+  ops.open = openDenseModule;
   installFileOps(ops);
   Song* song = loadSong("dense");
   installMemoryFileOps();
+  return song;
+}
+
+Song* loadSoundtrack() {
+  installMemoryFileOps();
+  return loadSong(QUARVEL_SOUNDTRACK);
+}
+
+// mixBlock over the song's first minute, from its start each round.
+void MixBlocks(benchmark::State& state, Song* (*load)(), MixPath path) {
+  if (!usePath(state, path)) return;
+  Song* song = load();
   if (song == nullptr) {
-    state.SkipWithError("the dense module did not load");
+    state.SkipWithError("the module did not load");
     return;
   }
-  preparePlayback(song);
-  for (int i = 0; i < 100; ++i) mixBlock();  // warm up: every channel has started
-  int busy = 0;
-  for (const Voice& v : engineState().voices) busy += v.sample != nullptr ? 1 : 0;
   double audioSeconds = 0.0;
+  const std::clock_t start = std::clock();
   for (auto _ : state) {
-    for (int i = 0; i < 100; ++i) mixBlock();
+    preparePlayback(song);
+    const std::uint32_t blocks = static_cast<std::uint32_t>(60.0 * kRate) / blockFrames();
+    for (std::uint32_t i = 0; i < blocks; ++i) mixBlock();
     benchmark::DoNotOptimize(pcmRing().samples[0]);
-    audioSeconds += 100.0 * blockFrames() / 44100.0;
+    audioSeconds += blocks * blockFrames() / kRate;
   }
-  state.counters["audio_s_per_cpu_s"] =
-      benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
-  state.counters["busy_voices"] = busy;
+  reportAudio(state, start, audioSeconds);
   freeSong(song);
 }
-BENCHMARK(RenderDenseModule)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, dense_reference, loadDenseModule, MixPath::kReference)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, dense_sse2, loadDenseModule, MixPath::kSse2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, dense_avx2, loadDenseModule, MixPath::kAvx2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, soundtrack_reference, loadSoundtrack, MixPath::kReference)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, soundtrack_sse2, loadSoundtrack, MixPath::kSse2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, soundtrack_avx2, loadSoundtrack, MixPath::kAvx2)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -13,6 +13,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# GCC keeps spilled AVX registers in 32-byte slots that the Windows stack does not align;
+# the assembler's unaligned moves make the AVX2 paths safe there.
+set(CMAKE_C_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
+set(CMAKE_CXX_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
+
 # Everything static, so that the executables need only the system's own DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 

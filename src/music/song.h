@@ -25,8 +25,9 @@ inline constexpr std::uint8_t kLoopNone = 1;
 inline constexpr std::uint8_t kLoopForward = 2;
 inline constexpr std::uint8_t kLoopPingPong = 4;
 
-// Guard values kept behind every sample's data so interpolation may read past the end.
-inline constexpr std::uint32_t kSampleGuardValues = 8;
+// Guard values kept behind every sample's data so interpolation may read past the end (the
+// vector mixer reads up to 16 values beyond an index it interpolates at).
+inline constexpr std::uint32_t kSampleGuardValues = 16;
 
 struct Sample {
   // length + kSampleGuardValues values, owned (new[]); null when length is 0.

@@ -36,7 +36,14 @@ std::vector<std::uint8_t> wavHeader(std::uint32_t frames, std::uint32_t framesPe
 }
 
 void appendPcm(std::vector<std::uint8_t>& bytes, const std::int16_t* samples, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) put16(bytes, static_cast<std::uint16_t>(samples[i]));
+  // Sized once: byte-by-byte growth was a tenth of xmrender's time.
+  const std::size_t at = bytes.size();
+  bytes.resize(at + 2 * count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto v = static_cast<std::uint16_t>(samples[i]);
+    bytes[at + 2 * i] = static_cast<std::uint8_t>(v);
+    bytes[at + 2 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+  }
 }
 
 bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
