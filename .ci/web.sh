@@ -18,10 +18,11 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# With the recommended packages, as the check was tried here (fonts, Mesa).
 if ((${#missing[@]})); then
   step "installing ${missing[*]}"
   apt-get update -qq || fail "apt-get update"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq "${missing[@]}" \
     >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log"; fail "installing ${missing[*]}"; }
 fi
 

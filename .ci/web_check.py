@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """Browser check: the web build in headless Chromium, in real time, over the DevTools protocol.
 
-Serves the site folder with a plain static server, watches the whole demo with
-?autostart&stats (a screenshot in each scene, compared with the headless
-capture's frame of the same index), then the failure paths: missing data files
-and Escape, no WebAudio and leaving the page, no WebAssembly.
+Serves the site folder with a plain static server and watches the whole demo
+with ?autostart&stats: a screenshot in each scene, compared with the headless
+capture's frame as many frames into that scene, and the sound played just
+then, compared with the capture's music where the device's position says.
+Then the failure paths: missing data files and Escape, no WebAudio and leaving
+the page, no WebAssembly.
 """
 
 import argparse
@@ -17,20 +19,26 @@ import math
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 import urllib.request
+import wave
 
 import websocket
 from PIL import Image
 
 BYTES_PER_SECOND = 44100 * 4
 # How many frames into each scene the screenshot is taken. Motion advances by
-# frames, so the capture's frame as many frames into the scene matches it.
+# frames, so the capture's frame as many frames into the scene matches it,
+# except for what follows the running angle (the orbiting spheres), which
+# counts frames from the start of the demo: the capture's frames within half a
+# turn of the angle (0.05 per frame, a turn in 126 frames) include a match.
 SHOT_DEPTH = {1: 600, 2: 700, 3: 300, 4: 700}
+HALF_TURN = 63
 # Frames of the same scene and moment correlate above 0.75 (particles and the
 # global angle follow the frame rate); other scenes and moments stay below 0.4.
 MIN_SIMILARITY = 0.6
@@ -179,9 +187,11 @@ def colours(image):
     return len(set(image.getdata()))
 
 
-def capture_scene_starts(capture, data):
-    """The index of each scene's first frame in the headless capture."""
-    result = subprocess.run([capture, "--stats"], cwd=data, check=True, text=True,
+def capture_reference(capture, data, work):
+    """The headless capture's whole run: the index of each scene's first frame,
+    and its sound as mono samples (the mean of left and right, over 32768)."""
+    path = os.path.join(work, "capture.wav")
+    result = subprocess.run([capture, "--stats", "--wav", path], cwd=data, check=True, text=True,
                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     starts, first = {}, 0
     for line in result.stdout.splitlines():
@@ -190,7 +200,26 @@ def capture_scene_starts(capture, data):
             starts[int(match.group(1))] = first
             first += int(match.group(2))
     check(sorted(starts) == [1, 2, 3, 4], "no scene frame counts from quarvel-capture --stats")
-    return starts
+    with wave.open(path) as f:
+        raw = f.readframes(f.getnframes())
+    stereo = struct.unpack("<%dh" % (len(raw) // 2), raw)
+    os.remove(path)
+    return starts, [(stereo[i] + stereo[i + 1]) / 65536.0 for i in range(0, len(stereo), 2)]
+
+
+def correlation(x, y):
+    sxy = sum(p * q for p, q in zip(x, y))
+    sxx = sum(p * p for p in x)
+    syy = sum(q * q for q in y)
+    return sxy / math.sqrt(sxx * syy) if sxx and syy else 0.0
+
+
+def sound_match(heard, position, music):
+    """Where in the capture's sound the samples heard just before `position`
+    (in frames) are: the best correlation near the place the position says."""
+    expected = position - len(heard)
+    offsets = range(max(0, expected - 256), min(len(music) - len(heard), expected + 256) + 1)
+    return max((correlation(heard, music[o:o + len(heard)]), o - expected) for o in offsets)
 
 
 def captured_frames(capture, data, first, last, work):
@@ -206,10 +235,20 @@ def captured_frames(capture, data, first, last, work):
     return frames
 
 
+# A tap on the page's sound node gives the last 2048 samples it played, and
+# the device's position in frames, read together.
+TAP = ("window.tap = QuarvelSound.context.createAnalyser(); tap.fftSize = 2048;"
+       " QuarvelSound.node.connect(tap); true")
+HEARD = ("(() => { const d = new Float32Array(tap.fftSize); tap.getFloatTimeDomainData(d);"
+         " return {position: _quarvel_web_sound_frames(), samples: Array.from(d)}; })()")
+
+
 def whole_demo(page, base, out):
-    """Watches the demo to its end; gives the canvas shots by scene."""
+    """Watches the demo to its end; gives the canvas shots and the sound heard, by scene."""
     page.navigate(base + "?autostart&stats")
-    shots = {}
+    page.wait("the first frames", lambda s: s["shown"] > 10, 30)
+    page.evaluate(TAP)
+    shots, heard = {}, {}
     samples = []  # (seconds, audio bytes) each time the statistics line changes
     last_text = None
     started = time.monotonic()
@@ -230,18 +269,19 @@ def whole_demo(page, base, out):
             page.screenshot(os.path.join(out, "scene-%d.png" % scene))
             image.save(os.path.join(out, "canvas-%d.png" % scene))
             shots[shown_scene] = (depth, image)
+            heard[shown_scene] = page.evaluate(HEARD)
             print("scene %d: frame %d on the canvas, %d into the scene, %d colours" %
                   (shown_scene, index, depth, colours(image)))
         check(time.monotonic() - started < 150, "the demo has not ended after 150 s")
-        check(state["overlay"] == "" or "ended" in state["overlay"],
+        check(state["overlay"] in ("", "Loading…") or "ended" in state["overlay"],
               "the page says: %s" % state["overlay"])
         time.sleep(0.1)
     print(last_text)
-    return shots, samples, last_text
+    return shots, heard, samples, last_text
 
 
-def check_whole_demo(page, base, out, capture, data, capture_starts):
-    shots, samples, final = whole_demo(page, base, out)
+def check_whole_demo(page, base, out, capture, data, capture_starts, music):
+    shots, heard, samples, final = whole_demo(page, base, out)
     stats = parse_stats(final)
     failures = []
 
@@ -266,12 +306,19 @@ def check_whole_demo(page, base, out, capture, data, capture_starts):
     expect(len(shots) == 4, "screenshots of scenes %s only" % sorted(shots))
     for scene, (depth, image) in sorted(shots.items()):
         expect(colours(image) >= 16, "scene %d looks blank (%d colours)" % (scene, colours(image)))
-        first = capture_starts[scene] + depth - 3
-        reference = captured_frames(capture, data, first, first + 6, out)
-        best = max(similarity(image, frame) for frame in reference.values())
-        print("scene %d: similarity %.3f to the headless capture's frames %d..%d" %
-              (scene, best, first, first + 6))
+        first = capture_starts[scene] + depth - HALF_TURN
+        reference = captured_frames(capture, data, first, first + 2 * HALF_TURN, out)
+        best, index = max((similarity(image, frame), index) for index, frame in reference.items())
+        print("scene %d: similarity %.3f to the headless capture's frame %d (of %d..%d)" %
+              (scene, best, index, first, first + 2 * HALF_TURN))
         expect(best >= MIN_SIMILARITY, "scene %d differs from the headless capture" % scene)
+
+    # What the page played is the capture's music, where the position says.
+    for scene, sound in sorted(heard.items()):
+        match, shift = sound_match(sound["samples"], int(sound["position"]), music)
+        print("scene %d: the sound before position %d matches the capture's %.4f, %+d frames off" %
+              (scene, sound["position"], match, shift))
+        expect(match > 0.99, "the sound in scene %d is not the capture's music" % scene)
     check(not failures, "; ".join(failures))
 
 
@@ -357,7 +404,7 @@ def main():
     args.capture = os.path.abspath(args.capture)
 
     os.makedirs(args.out, exist_ok=True)
-    capture_starts = capture_scene_starts(args.capture, args.data)
+    capture_starts, music = capture_reference(args.capture, args.data, args.out)
     print("the headless capture's scenes start at frames %s" %
           ", ".join(str(capture_starts[s]) for s in sorted(capture_starts)))
     base = serve(args.site)
@@ -367,7 +414,7 @@ def main():
     try:
         for name, run in [
             ("the whole demo", lambda: check_whole_demo(page, base, args.out, args.capture,
-                                                        args.data, capture_starts)),
+                                                        args.data, capture_starts, music)),
             ("missing data files and Escape", lambda: check_missing_files_and_escape(page, base)),
             ("no WebAudio and leaving the page", lambda: check_no_webaudio_and_leaving(page, base)),
             ("no WebAssembly", lambda: check_no_webassembly(page, base)),
