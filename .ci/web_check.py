@@ -336,12 +336,14 @@ def check_missing_files_and_escape(page, base):
     check(any("error opening file : star.df" in text for _, text in page.console),
           "no \"error opening file : star.df\" on the console")
     check(parse_stats(state["stats"])["audio"] == 0, "music played without its module")
+    check(page.evaluate("getComputedStyle(document.getElementById('screen')).cursor") == "none",
+          "the cursor shows over the canvas")
     page.send("Input.dispatchKeyEvent", type="keyDown", key="Escape", code="Escape",
               windowsVirtualKeyCode=27)
     page.send("Input.dispatchKeyEvent", type="keyUp", key="Escape", code="Escape",
               windowsVirtualKeyCode=27)
     state = page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
-    print("missing star.df and module: ran silently; Escape ended it after %d frames" %
+    print("missing star.df and module: ran silently, no cursor; Escape ended it after %d frames" %
           state["shown"])
 
 
@@ -352,9 +354,16 @@ def check_no_webaudio_and_leaving(page, base):
     state = page.wait("two seconds of frames without WebAudio",
                       lambda s: s["shown"] > 120 and s["stats"], 30)
     check(parse_stats(state["stats"])["audio"] == 0, "audio without WebAudio")
+    page.evaluate("document.getElementById('fullscreen').click(); true", gesture=True)
+    fullscreen = "(document.fullscreenElement && document.fullscreenElement.id) || ''"
+    page.wait("full screen", lambda s: page.evaluate(fullscreen) == "stage", 5)
+    shown = page.state()["shown"]
+    page.wait("frames in full screen", lambda s: s["shown"] > shown + 30, 10)
     page.evaluate("window.dispatchEvent(new PageTransitionEvent('pagehide')); true")
     state = page.wait("the end after leaving the page", lambda s: "ended" in s["overlay"], 5)
-    print("no WebAudio: ran silently; leaving the page ended it after %d frames" % state["shown"])
+    page.wait("leaving full screen at the end", lambda s: page.evaluate(fullscreen) == "", 5)
+    print("no WebAudio: ran silently, also in full screen; leaving the page ended it after %d "
+          "frames" % state["shown"])
     page.send("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
 
 
