@@ -182,7 +182,8 @@ constexpr std::uint64_t kFillerBlock = 1024;
 // keeps its own copy of the loop (a page without shared memory cannot let
 // that thread read the buffer itself), kept up to date as LoopMirror says at
 // every position query. The position comes from the audio clock: the frames
-// the context has rendered since the loop started.
+// the context has rendered since the loop started (where the loop plays on
+// the page's own thread instead, the frames handed over).
 class WebSoundDevice final : public SoundDevice {
  public:
   explicit WebSoundDevice(WebPlatform& host) : host_(host) {}
