@@ -13,7 +13,6 @@ import argparse
 import base64
 import functools
 import http.server
-import io
 import json
 import math
 import os
