@@ -75,6 +75,7 @@ class PageStats final : public quarvel::driver::FrameObserver {
     if (ended) text += " | ended";
     for (const auto& [scene, costs] : costs_) {
       if (scene == scene_ && !ended) break;
+      if (costs.empty()) continue;
       std::vector<double> sorted = costs;
       std::sort(sorted.begin(), sorted.end());
       const double p95 = sorted[std::min(sorted.size() - 1, sorted.size() * 95 / 100)];
