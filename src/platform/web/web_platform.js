@@ -164,9 +164,16 @@ mergeInto(LibraryManager.library, {
 
   quarvel_web_page_open__deps: ['$QuarvelPage', '$QuarvelSound'],
   quarvel_web_page_open: function() {
+    // Sound that a browser kept from starting without a click starts on one.
+    function resumeSound() {
+      var context = QuarvelSound.context;
+      if (context && context.state === 'suspended') context.resume().catch(function() {});
+    }
     window.addEventListener('keydown', function(e) {
       if (e.key === 'Escape' || e.keyCode === 27) QuarvelPage.input |= 1;
+      resumeSound();
     });
+    window.addEventListener('pointerdown', resumeSound);
     window.addEventListener('pagehide', function() {
       QuarvelPage.input |= 2;
       QuarvelSound.close();
