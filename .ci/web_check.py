@@ -18,6 +18,7 @@ import math
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -413,6 +414,8 @@ def main():
     args.capture = os.path.abspath(args.capture)
 
     os.makedirs(args.out, exist_ok=True)
+    # Stopped from outside, still close the browser on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("web_check.py: stopped"))
     capture_starts, music = capture_reference(args.capture, args.data, args.out)
     print("the headless capture's scenes start at frames %s" %
           ", ".join(str(capture_starts[s]) for s in sorted(capture_starts)))
