@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running Quarvel need on Debian, skipping what is there.
-# Usage: scripts/setup.sh [--ci]   (--ci adds clang 14, the virtual X server and its tools)
+# Usage: scripts/setup.sh [--ci] [--web]
+#   --ci adds clang 14, the virtual X server and its tools; --web gives only what the browser build needs.
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
           libbenchmark-dev libsdl2-dev libpng-dev ffmpeg)
-if [[ "${1:-}" == "--ci" ]]; then
-  packages+=(clang-14 xvfb xauth xdotool x11-utils x11-apps python3)
-fi
+extra=()
+for option in "$@"; do
+  case "$option" in
+    --ci) extra+=(clang-14 xvfb xauth xdotool x11-utils x11-apps python3) ;;
+    --web) packages=(cmake ninja-build emscripten python3) ;;
+    *) echo "usage: scripts/setup.sh [--ci] [--web]" >&2; exit 2 ;;
+  esac
+done
+packages+=("${extra[@]}")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,453 @@
+#!/usr/bin/python3
+"""Browser check: the web build in headless Chromium, in real time, over the DevTools protocol.
+
+Serves the site folder with a plain static server and watches the whole demo
+with ?autostart&stats: a screenshot in each scene, compared with the headless
+capture's frame as many frames into that scene, and the sound played just
+then, compared with the capture's music where the device's position says.
+Then the failure paths: missing data files and Escape, no WebAudio and leaving
+the page, no WebAssembly.
+"""
+
+import argparse
+import base64
+import functools
+import http.server
+import json
+import math
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import urllib.request
+import wave
+
+import websocket
+from PIL import Image
+
+BYTES_PER_SECOND = 44100 * 4
+# How many frames into each scene the screenshot is taken. Motion advances by
+# frames, so the capture's frame as many frames into the scene matches it,
+# except for what follows the running angle (the orbiting spheres), which
+# counts frames from the start of the demo: the capture's frames within half a
+# turn of the angle (0.05 per frame, a turn in 126 frames) include a match.
+SHOT_DEPTH = {1: 600, 2: 700, 3: 300, 4: 700}
+HALF_TURN = 63
+# Frames of the same scene and moment correlate above 0.75 (particles and the
+# global angle follow the frame rate); other scenes and moments stay below 0.4.
+MIN_SIMILARITY = 0.6
+MIN_FRAMES = 4000
+
+
+class CheckFailed(Exception):
+    pass
+
+
+def check(condition, text):
+    if not condition:
+        raise CheckFailed(text)
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+
+def serve(site):
+    """A plain static server on a free port of 127.0.0.1; gives its address."""
+    handler = functools.partial(QuietHandler, directory=site)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return "http://127.0.0.1:%d/" % server.server_address[1]
+
+
+class Page:
+    """One page target over the DevTools protocol, recording what its console says."""
+
+    def __init__(self, ws_url):
+        self.ws = websocket.create_connection(ws_url, suppress_origin=True, timeout=30)
+        self.next_id = 0
+        self.console = []  # (level, text)
+        self.send("Runtime.enable")
+        self.send("Log.enable")
+        self.send("Page.enable")
+
+    def _event(self, message):
+        method = message.get("method")
+        params = message.get("params", {})
+        if method == "Runtime.consoleAPICalled":
+            text = " ".join(str(a.get("value", a.get("description", ""))) for a in params["args"])
+            self.console.append((params["type"], text))
+        elif method == "Runtime.exceptionThrown":
+            details = params["exceptionDetails"]
+            text = details.get("exception", {}).get("description", details.get("text", ""))
+            self.console.append(("error", "uncaught: " + text))
+        elif method == "Log.entryAdded":
+            entry = params["entry"]
+            self.console.append((entry["level"], entry["text"] + " " + entry.get("url", "")))
+
+    def send(self, method, **params):
+        self.next_id += 1
+        self.ws.send(json.dumps({"id": self.next_id, "method": method, "params": params}))
+        while True:
+            message = json.loads(self.ws.recv())
+            if message.get("id") == self.next_id:
+                if "error" in message:
+                    raise CheckFailed("%s: %s" % (method, message["error"]))
+                return message.get("result", {})
+            self._event(message)
+
+    def navigate(self, url):
+        self.send("Page.navigate", url=url)
+        deadline = time.monotonic() + 20
+        while self.evaluate("document.readyState") != "complete":
+            check(time.monotonic() < deadline, "%s did not load" % url)
+            time.sleep(0.1)
+
+    def evaluate(self, expression, gesture=False):
+        result = self.send("Runtime.evaluate", expression=expression, returnByValue=True,
+                           awaitPromise=True, userGesture=gesture)
+        if "exceptionDetails" in result:
+            raise CheckFailed("page script failed: %s" % result["exceptionDetails"])
+        return result["result"].get("value")
+
+    def errors(self):
+        return [text for level, text in self.console if level in ("error", "assert")]
+
+    def state(self):
+        return self.evaluate(
+            "({shown: (window.Module && Module.framesShown) || 0,"
+            " scene: (window.Module && Module.sceneShown) || 0,"
+            " starts: (window.Module && Module.sceneStarts) || {},"
+            " stats: document.getElementById('stats').textContent,"
+            " overlay: document.getElementById('overlay').hidden ? '' :"
+            " document.getElementById('overlay').textContent})")
+
+    def wait(self, what, predicate, seconds):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            state = self.state()
+            if predicate(state):
+                return state
+            time.sleep(0.1)
+        raise CheckFailed("%s within %d s (last state: %s)" % (what, seconds, self.state()))
+
+    def screenshot(self, path):
+        data = self.send("Page.captureScreenshot", format="png")["data"]
+        with open(path, "wb") as f:
+            f.write(base64.b64decode(data))
+
+    def canvas(self):
+        """The canvas: its frame's index, scene, index in that scene, and pixels (RGB)."""
+        value = self.evaluate("""(() => {
+            const c = document.getElementById('screen');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            let s = '';
+            for (let i = 0; i < d.length; i += 0x8000)
+              s += String.fromCharCode.apply(null, d.subarray(i, i + 0x8000));
+            const index = Module.framesShown - 1, scene = Module.sceneShown;
+            return {index: index, scene: scene, depth: index - Module.sceneStarts[scene],
+                    w: c.width, h: c.height, rgba: btoa(s)};
+          })()""")
+        image = Image.frombytes("RGBA", (value["w"], value["h"]), base64.b64decode(value["rgba"]))
+        return value["index"], value["scene"], value["depth"], image.convert("RGB")
+
+
+def parse_stats(text):
+    first = text.split("\n")[0]
+    fields = dict(re.findall(r"(frames|scene|audio|late|median) ([0-9.]+)", first))
+    return {
+        "frames": int(fields.get("frames", 0)),
+        "scene": int(fields.get("scene", 0)),
+        "audio": int(fields.get("audio", 0)),
+        "late": int(fields.get("late", 0)),
+        "ended": first.endswith("| ended"),
+    }
+
+
+def similarity(a, b):
+    """How alike two pictures' layouts are: the correlation of their brightness
+    in 8 x 8 blocks (1 alike, 0 unrelated; 0 for a flat picture)."""
+    x = list(a.convert("L").resize((40, 30), Image.BOX).getdata())
+    y = list(b.convert("L").resize((40, 30), Image.BOX).getdata())
+    mx, my = sum(x) / len(x), sum(y) / len(y)
+    sxy = sum((p - mx) * (q - my) for p, q in zip(x, y))
+    sxx = sum((p - mx) ** 2 for p in x)
+    syy = sum((q - my) ** 2 for q in y)
+    return sxy / math.sqrt(sxx * syy) if sxx and syy else 0.0
+
+
+def colours(image):
+    return len(set(image.getdata()))
+
+
+def capture_reference(capture, data, work):
+    """The headless capture's whole run: the index of each scene's first frame,
+    and its sound as mono samples (the mean of left and right, over 32768)."""
+    path = os.path.join(work, "capture.wav")
+    result = subprocess.run([capture, "--stats", "--wav", path], cwd=data, check=True, text=True,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    starts, first = {}, 0
+    for line in result.stdout.splitlines():
+        match = re.match(r"(\d) \D+ +(\d+) ", line)
+        if match:
+            starts[int(match.group(1))] = first
+            first += int(match.group(2))
+    check(sorted(starts) == [1, 2, 3, 4], "no scene frame counts from quarvel-capture --stats")
+    with wave.open(path) as f:
+        raw = f.readframes(f.getnframes())
+    stereo = struct.unpack("<%dh" % (len(raw) // 2), raw)
+    os.remove(path)
+    return starts, [(stereo[i] + stereo[i + 1]) / 65536.0 for i in range(0, len(stereo), 2)]
+
+
+def correlation(x, y):
+    sxy = sum(p * q for p, q in zip(x, y))
+    sxx = sum(p * p for p in x)
+    syy = sum(q * q for q in y)
+    return sxy / math.sqrt(sxx * syy) if sxx and syy else 0.0
+
+
+def sound_match(heard, position, music):
+    """Where in the capture's sound the samples heard just before `position`
+    (in frames) are: the best correlation near the place the position says."""
+    expected = position - len(heard)
+    offsets = range(max(0, expected - 256), min(len(music) - len(heard), expected + 256) + 1)
+    return max((correlation(heard, music[o:o + len(heard)]), o - expected) for o in offsets)
+
+
+def captured_frames(capture, data, first, last, work):
+    """The headless capture's frames first..last, as RGB images."""
+    out = tempfile.mkdtemp(dir=work)
+    subprocess.run([capture, "--png", out, "--frames", "%d:%d" % (first, last)], cwd=data,
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    frames = {}
+    for index in range(first, last + 1):
+        with Image.open(os.path.join(out, "frame-%05d.png" % index)) as image:
+            frames[index] = image.convert("RGB")
+    shutil.rmtree(out)
+    return frames
+
+
+# A tap on the page's sound node gives the last 2048 samples it played, and
+# the device's position in frames, read together.
+TAP = ("window.tap = QuarvelSound.context.createAnalyser(); tap.fftSize = 2048;"
+       " QuarvelSound.node.connect(tap); true")
+HEARD = ("(() => { const d = new Float32Array(tap.fftSize); tap.getFloatTimeDomainData(d);"
+         " return {position: _quarvel_web_sound_frames(), samples: Array.from(d)}; })()")
+
+
+def whole_demo(page, base, out):
+    """Watches the demo to its end; gives the canvas shots and the sound heard, by scene."""
+    page.navigate(base + "?autostart&stats")
+    page.wait("the first frames", lambda s: s["shown"] > 10, 30)
+    page.evaluate(TAP)
+    shots, heard = {}, {}
+    samples = []  # (seconds, audio bytes) each time the statistics line changes
+    last_text = None
+    started = time.monotonic()
+    while True:
+        state = page.state()
+        if state["stats"] != last_text and state["stats"]:
+            last_text = state["stats"]
+            samples.append((time.monotonic(), parse_stats(last_text)))
+            if samples[-1][1]["ended"]:
+                break
+        scene = state["scene"]
+        start = state["starts"].get(str(scene))
+        if scene in SHOT_DEPTH and scene not in shots and start is not None and \
+                state["shown"] - 1 - start >= SHOT_DEPTH[scene]:
+            index, shown_scene, depth, image = page.canvas()
+            if shown_scene != scene:  # the scene ended just now
+                continue
+            page.screenshot(os.path.join(out, "scene-%d.png" % scene))
+            image.save(os.path.join(out, "canvas-%d.png" % scene))
+            shots[shown_scene] = (depth, image)
+            heard[shown_scene] = page.evaluate(HEARD)
+            print("scene %d: frame %d on the canvas, %d into the scene, %d colours" %
+                  (shown_scene, index, depth, colours(image)))
+        check(time.monotonic() - started < 150, "the demo has not ended after 150 s")
+        check(state["overlay"] in ("", "Loading…") or "ended" in state["overlay"],
+              "the page says: %s" % state["overlay"])
+        time.sleep(0.1)
+    print(last_text)
+    return shots, heard, samples, last_text
+
+
+def check_whole_demo(page, base, out, capture, data, capture_starts, music):
+    shots, heard, samples, final = whole_demo(page, base, out)
+    stats = parse_stats(final)
+    failures = []
+
+    def expect(condition, text):
+        if not condition:
+            failures.append(text)
+
+    expect(stats["frames"] > MIN_FRAMES, "only %d frames drawn" % stats["frames"])
+    expect(stats["late"] == 0, "%d audio frames played before their music arrived" % stats["late"])
+    expect(state_ended(page), "the page does not say that the demo has ended")
+
+    # The sound's position advances at the audio clock's rate, every second.
+    moving = [(t, s["audio"]) for t, s in samples if s["audio"] > 0 and not s["ended"]]
+    expect(len(moving) > 60, "audio bytes advanced in only %d statistics lines" % len(moving))
+    for (t0, a0), (t1, a1) in zip(moving, moving[1:]):
+        expect(a1 > a0, "audio stood still at %d bytes" % a0)
+    if len(moving) > 1:
+        rate = (moving[-1][1] - moving[0][1]) / (moving[-1][0] - moving[0][0])
+        print("audio: %d bytes, %.0f bytes/s over %d lines" % (moving[-1][1], rate, len(moving)))
+        expect(abs(rate / BYTES_PER_SECOND - 1.0) < 0.05, "audio ran at %.0f bytes/s" % rate)
+
+    expect(len(shots) == 4, "screenshots of scenes %s only" % sorted(shots))
+    for scene, (depth, image) in sorted(shots.items()):
+        expect(colours(image) >= 16, "scene %d looks blank (%d colours)" % (scene, colours(image)))
+        first = capture_starts[scene] + depth - HALF_TURN
+        reference = captured_frames(capture, data, first, first + 2 * HALF_TURN, out)
+        best, index = max((similarity(image, frame), index) for index, frame in reference.items())
+        print("scene %d: similarity %.3f to the headless capture's frame %d (of %d..%d)" %
+              (scene, best, index, first, first + 2 * HALF_TURN))
+        expect(best >= MIN_SIMILARITY, "scene %d differs from the headless capture" % scene)
+
+    # What the page played is the capture's music, where the position says.
+    for scene, sound in sorted(heard.items()):
+        match, shift = sound_match(sound["samples"], int(sound["position"]), music)
+        print("scene %d: the sound before position %d matches the capture's %.4f, %+d frames off" %
+              (scene, sound["position"], match, shift))
+        expect(match > 0.99, "the sound in scene %d is not the capture's music" % scene)
+    check(not failures, "; ".join(failures))
+
+
+def state_ended(page):
+    return "ended" in page.state()["overlay"]
+
+
+def check_missing_files_and_escape(page, base):
+    page.navigate(base + "?stats")
+    page.wait("the start overlay", lambda s: s["overlay"] == "Click to start", 30)
+    page.evaluate("FS.unlink('/star.df'); FS.unlink('/zyl-mirvash2.xm'); true")
+    page.evaluate("document.getElementById('overlay').click(); true", gesture=True)
+    state = page.wait("two seconds of frames without star.df and the music",
+                      lambda s: s["shown"] > 120 and s["stats"], 30)
+    check(any("error opening file : star.df" in text for _, text in page.console),
+          "no \"error opening file : star.df\" on the console")
+    check(parse_stats(state["stats"])["audio"] == 0, "music played without its module")
+    check(page.evaluate("getComputedStyle(document.getElementById('screen')).cursor") == "none",
+          "the cursor shows over the canvas")
+    page.send("Input.dispatchKeyEvent", type="keyDown", key="Escape", code="Escape",
+              windowsVirtualKeyCode=27)
+    page.send("Input.dispatchKeyEvent", type="keyUp", key="Escape", code="Escape",
+              windowsVirtualKeyCode=27)
+    state = page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
+    print("missing star.df and module: ran silently, no cursor; Escape ended it after %d frames" %
+          state["shown"])
+
+
+def check_no_webaudio_and_leaving(page, base):
+    script = page.send("Page.addScriptToEvaluateOnNewDocument",
+                       source="delete window.AudioContext; delete window.webkitAudioContext;")
+    page.navigate(base + "?autostart&stats")
+    state = page.wait("two seconds of frames without WebAudio",
+                      lambda s: s["shown"] > 120 and s["stats"], 30)
+    check(parse_stats(state["stats"])["audio"] == 0, "audio without WebAudio")
+    page.evaluate("document.getElementById('fullscreen').click(); true", gesture=True)
+    fullscreen = "(document.fullscreenElement && document.fullscreenElement.id) || ''"
+    page.wait("full screen", lambda s: page.evaluate(fullscreen) == "stage", 5)
+    shown = page.state()["shown"]
+    page.wait("frames in full screen", lambda s: s["shown"] > shown + 30, 10)
+    page.evaluate("window.dispatchEvent(new PageTransitionEvent('pagehide')); true")
+    state = page.wait("the end after leaving the page", lambda s: "ended" in s["overlay"], 5)
+    page.wait("leaving full screen at the end", lambda s: page.evaluate(fullscreen) == "", 5)
+    print("no WebAudio: ran silently, also in full screen; leaving the page ended it after %d "
+          "frames" % state["shown"])
+    page.send("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
+
+
+def check_no_webassembly(page, base):
+    script = page.send("Page.addScriptToEvaluateOnNewDocument",
+                       source="delete window.WebAssembly;")
+    page.navigate(base)
+    state = page.wait("the message", lambda s: "needs WebAssembly" in s["overlay"], 10)
+    print("no WebAssembly: the page says \"%s\"" % state["overlay"])
+    page.send("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
+
+
+def start_chromium(work):
+    profile = os.path.join(work, "profile")
+    os.makedirs(profile)
+    # The page runs in real time: ahead of whatever else the machine is doing.
+    command = ["nice", "-n", "-10", "chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
+               "--no-first-run", "--disable-background-networking", "--disable-component-update",
+               "--disable-sync", "--user-data-dir=" + profile, "--remote-debugging-port=0",
+               "--remote-allow-origins=*", "--autoplay-policy=no-user-gesture-required",
+               "--window-size=1024,820", "about:blank"]
+    log = open(os.path.join(work, "chromium.log"), "w")
+    process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT)
+    port_file = os.path.join(profile, "DevToolsActivePort")
+    for _ in range(300):
+        if os.path.exists(port_file):
+            with open(port_file) as f:
+                port = f.readline().strip()
+            if port:
+                break
+        check(process.poll() is None, "chromium ended at start (see %s)" % log.name)
+        time.sleep(0.1)
+    else:
+        raise CheckFailed("chromium opened no DevTools port")
+    with urllib.request.urlopen("http://127.0.0.1:%s/json/list" % port) as response:
+        targets = json.load(response)
+    page = next(t for t in targets if t["type"] == "page")
+    return process, Page(page["webSocketDebuggerUrl"])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--site", required=True, help="the built site folder")
+    parser.add_argument("--capture", required=True, help="the quarvel-capture program")
+    parser.add_argument("--data", required=True, help="the data files for the capture")
+    parser.add_argument("--out", required=True, help="where screenshots go")
+    args = parser.parse_args()
+    args.capture = os.path.abspath(args.capture)
+
+    os.makedirs(args.out, exist_ok=True)
+    # Stopped from outside, still close the browser on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("web_check.py: stopped"))
+    capture_starts, music = capture_reference(args.capture, args.data, args.out)
+    print("the headless capture's scenes start at frames %s" %
+          ", ".join(str(capture_starts[s]) for s in sorted(capture_starts)))
+    base = serve(args.site)
+    print("serving %s at %s" % (args.site, base))
+    process, page = start_chromium(args.out)
+    passed = failed = 0
+    try:
+        for name, run in [
+            ("the whole demo", lambda: check_whole_demo(page, base, args.out, args.capture,
+                                                        args.data, capture_starts, music)),
+            ("missing data files and Escape", lambda: check_missing_files_and_escape(page, base)),
+            ("no WebAudio and leaving the page", lambda: check_no_webaudio_and_leaving(page, base)),
+            ("no WebAssembly", lambda: check_no_webassembly(page, base)),
+        ]:
+            print("== %s" % name)
+            page.console.clear()
+            try:
+                run()
+                errors = page.errors()
+                check(not errors, "errors on the console:\n  " + "\n  ".join(errors))
+                passed += 1
+                print("ok")
+            except CheckFailed as failure:
+                failed += 1
+                print("FAILED: %s" % failure)
+    finally:
+        process.terminate()
+        process.wait(timeout=20)
+    print("%d passed, %d failed" % (passed, failed))
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,373 @@
+// The browser backend's window system, canvas device, WebAudio output, clock and threads.
+#include "platform/web/web_platform.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "platform/web/loop_mirror.h"
+
+// The page side, in web_platform.js.
+extern "C" {
+void quarvel_web_page_open();
+int quarvel_web_take_input();  // bit 0: Escape was pressed; bit 1: the page is going away
+int quarvel_web_canvas_ready();
+void quarvel_web_canvas_show(const void* rgba, int width, int height);
+void quarvel_web_cursor(int show);
+void quarvel_web_message(const char* text);
+void quarvel_web_status(const char* text);
+void quarvel_web_frame_drawn(int scene);
+void quarvel_web_ended();
+int quarvel_web_sound_open(int framesPerSecond);
+void quarvel_web_sound_start(const std::int16_t* loop, int frames);
+void quarvel_web_sound_update(const std::int16_t* samples, int frames, double playsAtFrame);
+double quarvel_web_sound_frames();
+double quarvel_web_sound_late_frames();
+void quarvel_web_sound_stop();
+void quarvel_web_sound_close();
+}
+
+namespace quarvel::platform::web {
+namespace {
+
+constexpr int kInputEscape = 1;
+constexpr int kInputLeaving = 2;
+constexpr std::uint32_t kEscapeKey = 27;
+
+class WebClipper final : public Clipper {
+ public:
+  Result setWindow(WindowHandle window) override { return window != 0 ? kOk : kFailed; }
+};
+
+// A surface in main memory; the canvas shows whatever a flip or blit hands
+// the primary surface.
+class WebSurface final : public Surface {
+ public:
+  WebSurface(CooperativeThreads& threads, std::uint32_t width, std::uint32_t height,
+             bool withBackBuffer)
+      : threads_(threads), width_(width), height_(height), memory_(std::size_t{width} * height) {
+    if (withBackBuffer) back_ = new WebSurface(threads, width, height, false);
+  }
+
+  Result getAttachedSurface(std::uint32_t, Surface*& out) override {
+    out = back_;
+    return back_ != nullptr ? kOk : kFailed;
+  }
+  Result setClipper(Clipper&) override { return kOk; }
+  Result getPixelFormat(PixelFormat& format) override {
+    format = {kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
+    return kOk;
+  }
+  Result restore() override { return kOk; }
+  bool isLost() override { return false; }
+  Result lock(LockedSurface& locked) override {
+    locked = {memory_.data(), static_cast<std::int32_t>(width_ * 4), width_, height_, 32};
+    return kOk;
+  }
+  Result unlock() override { return kOk; }
+  Result flip(Surface& target) override { return show(static_cast<WebSurface&>(target)); }
+  Result blit(const Rect&, Surface& source) override {
+    return show(static_cast<WebSurface&>(source));
+  }
+  void release() override {
+    if (back_ != nullptr) back_->release();
+    delete this;
+  }
+
+ private:
+  ~WebSurface() = default;
+
+  // The canvas takes bytes in R, G, B, A order; the picture then waits for
+  // the next animation frame, as a flip waits for the vertical blank.
+  Result show(const WebSurface& source) {
+    rgba_.resize(source.memory_.size());
+    std::transform(source.memory_.begin(), source.memory_.end(), rgba_.begin(),
+                   [](std::uint32_t p) {
+                     return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+                   });
+    quarvel_web_canvas_show(rgba_.data(), static_cast<int>(source.width_),
+                            static_cast<int>(source.height_));
+    threads_.waitForAnimationFrame();
+    return kOk;
+  }
+
+  CooperativeThreads& threads_;
+  std::uint32_t width_;
+  std::uint32_t height_;
+  std::vector<std::uint32_t> memory_;
+  std::vector<std::uint32_t> rgba_;
+  WebSurface* back_ = nullptr;
+};
+
+class WebDrawDevice final : public DrawDevice {
+ public:
+  explicit WebDrawDevice(WebPlatform& host) : host_(host) {}
+
+  Result setCooperativeLevel(WindowHandle window, std::uint32_t flags) override {
+    const Rect client = host_.clientRect(window);
+    if (client.right <= client.left || client.bottom <= client.top) return kFailed;
+    window_ = window;
+    exclusive_ = (flags & kCooperativeExclusiveFullScreen) == kCooperativeExclusiveFullScreen;
+    return kOk;
+  }
+
+  // The canvas takes any size; only 32 bits are offered.
+  Result setDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bits) override {
+    if (!exclusive_ || bits != 32 || width == 0 || height == 0) return kFailed;
+    modeWidth_ = width;
+    modeHeight_ = height;
+    return kOk;
+  }
+
+  Result createSurface(const SurfaceRequest& request, Surface*& out) override {
+    if ((request.capabilities & kCapsPrimarySurface) != 0) {
+      std::uint32_t width = modeWidth_;
+      std::uint32_t height = modeHeight_;
+      if (!exclusive_) {
+        const Rect client = host_.clientRect(window_);
+        width = static_cast<std::uint32_t>(std::max(0, client.right - client.left));
+        height = static_cast<std::uint32_t>(std::max(0, client.bottom - client.top));
+      }
+      if (width == 0 || height == 0) return kFailed;
+      const bool flipChain =
+          exclusive_ && (request.capabilities & kCapsFlip) != 0 && request.backBufferCount > 0;
+      out = new WebSurface(host_.cooperativeThreads(), width, height, flipChain);
+      return kOk;
+    }
+    if (request.width == 0 || request.height == 0) return kFailed;
+    out = new WebSurface(host_.cooperativeThreads(), request.width, request.height, false);
+    return kOk;
+  }
+
+  Result createClipper(Clipper*& out) override {
+    clippers_.push_back(std::make_unique<WebClipper>());
+    out = clippers_.back().get();
+    return kOk;
+  }
+
+  void release() override { delete this; }
+
+ private:
+  ~WebDrawDevice() = default;
+
+  WebPlatform& host_;
+  WindowHandle window_ = 0;
+  bool exclusive_ = false;
+  std::uint32_t modeWidth_ = 0;
+  std::uint32_t modeHeight_ = 0;
+  std::vector<std::unique_ptr<WebClipper>> clippers_;
+};
+
+class WebDeviceInterface final : public DeviceInterface {
+ public:
+  explicit WebDeviceInterface(WebPlatform& host) : host_(host) {}
+  Result queryDrawDevice(DrawDevice*& out) override {
+    out = new WebDrawDevice(host_);
+    return kOk;
+  }
+  void release() override { delete this; }
+
+ private:
+  ~WebDeviceInterface() = default;
+  WebPlatform& host_;
+};
+
+// The music rewrites its loop in blocks of 884 frames; parts of the loop
+// travel to the audio thread in stretches of at least this (about 23 ms).
+constexpr std::uint64_t kFillerBlock = 1024;
+
+}  // namespace
+
+// Plays the looping buffer from the audio thread of an AudioContext, which
+// keeps its own copy of the loop (a page without shared memory cannot let
+// that thread read the buffer itself), kept up to date as LoopMirror says at
+// every position query. The position comes from the audio clock: the frames
+// the context has rendered since the loop started (where the loop plays on
+// the page's own thread instead, the frames handed over).
+class WebSoundDevice final : public SoundDevice {
+ public:
+  explicit WebSoundDevice(WebPlatform& host) : host_(host) {}
+
+  void prepareLoop(const void* data, std::uint32_t bytes) override {
+    loop_ = static_cast<const std::int16_t*>(data);
+    loopFrames_ = bytes / 4;
+  }
+  void write() override {
+    if (loop_ == nullptr || loopFrames_ == 0) return;
+    quarvel_web_sound_start(loop_, static_cast<int>(loopFrames_));
+    mirror_ = LoopMirror(loopFrames_, kFillerBlock);
+    playing_ = true;
+  }
+  std::uint32_t playPositionBytes() override {
+    const std::uint64_t played = framesPlayed();
+    if (playing_) {
+      const LoopParts parts = mirror_.advance(played);
+      for (int i = 0; i < parts.count; ++i) {
+        const LoopPart& part = parts.part[static_cast<std::size_t>(i)];
+        quarvel_web_sound_update(loop_ + 2 * part.offset, static_cast<int>(part.count),
+                                 static_cast<double>(part.playsAt));
+      }
+    }
+    return static_cast<std::uint32_t>(played * 4);
+  }
+  void reset() override {
+    quarvel_web_sound_stop();
+    playing_ = false;
+  }
+  void unprepare() override {
+    loop_ = nullptr;
+    loopFrames_ = 0;
+  }
+  void close() override {
+    quarvel_web_sound_close();
+    host_.soundDeviceClosed();
+    delete this;
+  }
+
+  std::uint64_t framesPlayed() const {
+    return playing_ ? static_cast<std::uint64_t>(quarvel_web_sound_frames()) : 0;
+  }
+
+ private:
+  ~WebSoundDevice() = default;
+
+  WebPlatform& host_;
+  const std::int16_t* loop_ = nullptr;
+  std::uint64_t loopFrames_ = 0;
+  LoopMirror mirror_{1, kFillerBlock};
+  bool playing_ = false;
+};
+
+WebPlatform::WebPlatform() {
+  quarvel_web_page_open();
+}
+
+WebPlatform::~WebPlatform() = default;
+
+std::uint64_t WebPlatform::soundBytesPlayed() const {
+  return sound_ != nullptr ? sound_->framesPlayed() * 4 : 0;
+}
+
+std::uint64_t WebPlatform::soundLateFrames() const {
+  return sound_ != nullptr ? static_cast<std::uint64_t>(quarvel_web_sound_late_frames()) : 0;
+}
+
+void WebPlatform::showStatus(const std::string& text) {
+  quarvel_web_status(text.c_str());
+}
+
+void WebPlatform::frameDrawn(int scene) {
+  quarvel_web_frame_drawn(scene);
+}
+
+void WebPlatform::demoEnded() {
+  quarvel_web_ended();
+}
+
+bool WebPlatform::registerClass(const WindowClass& windowClass) {
+  return queue_.registerClass(windowClass);
+}
+
+bool WebPlatform::unregisterClass(const char* className) {
+  return queue_.unregisterClass(className);
+}
+
+Rect WebPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
+  return client;  // the canvas has no borders
+}
+
+WindowHandle WebPlatform::createWindow(const WindowRequest& request) {
+  const WindowHandle handle = queue_.addWindow(request.className);
+  if (handle != 0) clientRects_[handle] = {0, 0, request.width, request.height};
+  return handle;
+}
+
+std::intptr_t WebPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,
+                                                  std::intptr_t) {
+  return 0;
+}
+
+bool WebPlatform::destroyWindow(WindowHandle window) {
+  return queue_.destroyWindow(*this, window);
+}
+
+void WebPlatform::pumpEvents() {
+  const int input = quarvel_web_take_input();
+  const WindowHandle target = queue_.newestWindow();
+  if ((input & kInputEscape) != 0) {
+    escapeLatched_ = true;
+    if (target != 0) queue_.post({target, kMessageKeyDown, kEscapeKey, 0});
+  }
+  if ((input & kInputLeaving) != 0 && target != 0) queue_.post({target, kMessageClose, 0, 0});
+}
+
+bool WebPlatform::peekMessage(Message& message, bool remove) {
+  pumpEvents();
+  return queue_.peek(message, remove);
+}
+
+void WebPlatform::translateMessage(const Message&) {}
+
+std::intptr_t WebPlatform::dispatchMessage(const Message& message) {
+  return queue_.dispatch(*this, message);
+}
+
+void WebPlatform::postQuitMessage(int exitCode) {
+  queue_.postQuit(exitCode);
+}
+
+bool WebPlatform::escapePressed() {
+  pumpEvents();
+  const bool pressed = escapeLatched_;
+  escapeLatched_ = false;
+  return pressed;
+}
+
+void WebPlatform::showCursor(bool show) {
+  quarvel_web_cursor(show ? 1 : 0);
+}
+
+void WebPlatform::messageBox(const char* text) {
+  quarvel_web_message(text != nullptr ? text : "");
+}
+
+Rect WebPlatform::clientRect(WindowHandle window) {
+  const auto found = clientRects_.find(window);
+  return found == clientRects_.end() || !queue_.exists(window) ? Rect{} : found->second;
+}
+
+Point WebPlatform::clientToScreen(WindowHandle, Point point) {
+  return point;
+}
+
+Result WebPlatform::createDevice(DeviceInterface*& out) {
+  if (quarvel_web_canvas_ready() == 0) return kFailed;
+  out = new WebDeviceInterface(*this);
+  return kOk;
+}
+
+SoundDevice* WebPlatform::openDevice(const WaveFormat& format) {
+  if (sound_ != nullptr || format.channels != 2 || format.bitsPerSample != 16) return nullptr;
+  if (quarvel_web_sound_open(static_cast<int>(format.framesPerSecond)) == 0) return nullptr;
+  sound_ = new WebSoundDevice(*this);
+  return sound_;
+}
+
+std::uint32_t WebPlatform::milliseconds() {
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(CooperativeThreads::now()));
+}
+
+ThreadHandle WebPlatform::startTimeCritical(ThreadProcedure procedure, void* context) {
+  if (procedure == nullptr) return 0;
+  return threads_.start(procedure, context);  // a page has no thread priorities
+}
+
+void WebPlatform::forget(ThreadHandle thread) {
+  threads_.join(thread);
+}
+
+void WebPlatform::sleep(std::uint32_t ms) {
+  threads_.sleepUntil(CooperativeThreads::now() + static_cast<double>(ms));
+}
+
+}  // namespace quarvel::platform::web

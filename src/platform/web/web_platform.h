@@ -1,0 +1,100 @@
+// The browser backend: a canvas for the screen, WebAudio for the sound, fibers for threads.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "platform/message_queue.h"
+#include "platform/platform.h"
+#include "platform/web/cooperative_threads.h"
+
+namespace quarvel::platform::web {
+
+class WebSoundDevice;
+
+// The exclusive 320 x 240 mode is the page's canvas at that size, scaled up
+// by the page with square pixels; a flip draws the picture into the canvas
+// and waits for the next animation frame, which paces the demo at the
+// display's refresh rate. The clock is the page's performance clock. Escape
+// ends the demo, and so does leaving the page. The sound device plays the
+// looping buffer on the audio thread of an AudioContext; a page without
+// WebAudio is silent. Must be constructed on the page's thread, and it is the
+// only one (its threads adopt that thread as their main thread).
+class WebPlatform final : public WindowSystem,
+                          public DrawSystem,
+                          public SoundSystem,
+                          public Clock,
+                          public Threads {
+ public:
+  WebPlatform();
+  ~WebPlatform() override;
+
+  WebPlatform(const WebPlatform&) = delete;
+  WebPlatform& operator=(const WebPlatform&) = delete;
+
+  Platform platform() { return {*this, *this, *this, *this, *this}; }
+
+  // For the page's statistics: the page clock in fractional milliseconds; the
+  // time the frame loop has spent waiting (other threads' turns included).
+  double nowMs() const { return CooperativeThreads::now(); }
+  double waitedMs() const { return threads_.waitedMs(); }
+  // Bytes the sound device has played since it started (0 without sound), and
+  // how many frames of those it had to play before the music for them arrived.
+  std::uint64_t soundBytesPlayed() const;
+  std::uint64_t soundLateFrames() const;
+  // Shows a status text on the page (its statistics line, when it has one).
+  void showStatus(const std::string& text);
+  // Tells the page which scene (1 to 4) the picture just shown belongs to.
+  void frameDrawn(int scene);
+  // Tells the page that the demo is over.
+  void demoEnded();
+
+  // WindowSystem
+  CursorHandle loadArrowCursor() override { return 1; }
+  bool registerClass(const WindowClass& windowClass) override;
+  bool unregisterClass(const char* className) override;
+  Rect adjustWindowRect(Rect client, std::uint32_t style, std::uint32_t exStyle) override;
+  WindowHandle createWindow(const WindowRequest& request) override;
+  std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
+                                       std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool destroyWindow(WindowHandle window) override;
+  bool peekMessage(Message& message, bool remove) override;
+  void translateMessage(const Message& message) override;
+  std::intptr_t dispatchMessage(const Message& message) override;
+  void postQuitMessage(int exitCode) override;
+  bool escapePressed() override;
+  void showCursor(bool show) override;
+  void messageBox(const char* text) override;
+  Rect clientRect(WindowHandle window) override;
+  Point clientToScreen(WindowHandle window, Point point) override;
+
+  // DrawSystem
+  Result createDevice(DeviceInterface*& out) override;
+
+  // SoundSystem
+  SoundDevice* openDevice(const WaveFormat& format) override;
+
+  // Clock
+  std::uint32_t milliseconds() override;
+
+  // Threads
+  ThreadHandle startTimeCritical(ThreadProcedure procedure, void* context) override;
+  void forget(ThreadHandle thread) override;
+  void sleep(std::uint32_t ms) override;
+
+  // For the backend's own device objects.
+  CooperativeThreads& cooperativeThreads() { return threads_; }
+  void soundDeviceClosed() { sound_ = nullptr; }
+
+ private:
+  void pumpEvents();
+
+  CooperativeThreads threads_;
+  MessageQueue queue_;
+  std::map<WindowHandle, Rect> clientRects_;
+  bool escapeLatched_ = false;
+  WebSoundDevice* sound_ = nullptr;
+};
+
+}  // namespace quarvel::platform::web
