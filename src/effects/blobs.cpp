@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/effects_lanes.h"
+
 namespace quarvel::effects {
 
 BlobPoint makeBlobPoint(DemoRandom& random) {
@@ -104,6 +106,14 @@ void addRows(float* first, float* second, std::uint32_t width, std::uint32_t cx,
 
 void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
              const display::Bitmap& sizeOf) {
+  const EffectKernels* fast = effectKernelsFor(math::vectorPath());
+  if (fast != nullptr && cx < sizeOf.width && cy < sizeOf.height &&
+      sizeOf.width <= kBlobDistanceOffset + 1 && sizeOf.height <= kBlobDistanceRows) {
+    fast->addBlob(field, sizeOf.width, sizeOf.height, cx, cy, strength, blobDistances(),
+                  kBlobDistanceStride, kBlobDistanceOffset);
+    return;
+  }
+  // The reference.
   const std::uint32_t width = sizeOf.width;
   const std::int64_t height = sizeOf.height;
   const double s = strength;
@@ -141,6 +151,10 @@ void thresholdBlobs(const float* field, float threshold, display::Bitmap& frame,
   if (requested <= 0) return;
   const std::int64_t available = std::int64_t{frame.width} * frame.height;
   const std::int64_t count = std::min(requested, available);
+  if (const EffectKernels* fast = effectKernelsFor(math::vectorPath())) {
+    fast->threshold(field, static_cast<std::size_t>(count), threshold, frame.pixels);
+    return;
+  }
   for (std::int64_t i = 0; i < count; ++i) {
     if (field[i] > threshold) {
       const std::uint32_t g = greyLevel(field[i]);

@@ -107,6 +107,40 @@ template <class V, class T>
   return v;
 }
 
+// (a * b) >> 16 for each 16-bit half of every lane, unsigned.
+[[gnu::always_inline]] inline UInts multiplyHigh16(UInts a, UInts b) {
+#if defined(__AVX512F__)
+  return __builtin_bit_cast(UInts, _mm512_mulhi_epu16(__builtin_bit_cast(__m512i, a),
+                                                      __builtin_bit_cast(__m512i, b)));
+#elif defined(__AVX2__)
+  return __builtin_bit_cast(UInts, _mm256_mulhi_epu16(__builtin_bit_cast(__m256i, a),
+                                                      __builtin_bit_cast(__m256i, b)));
+#else
+  return __builtin_bit_cast(UInts, _mm_mulhi_epu16(__builtin_bit_cast(__m128i, a),
+                                                   __builtin_bit_cast(__m128i, b)));
+#endif
+}
+
+// Eight pixels: one particle sprite row.
+using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
+
+// Byte by byte a + b, saturating at 255.
+[[gnu::always_inline]] inline Pixels8 saturatingAdd(Pixels8 a, Pixels8 b) {
+#if defined(__AVX2__)
+  return __builtin_bit_cast(Pixels8, _mm256_adds_epu8(__builtin_bit_cast(__m256i, a),
+                                                      __builtin_bit_cast(__m256i, b)));
+#else
+  __m128i x[2];
+  __m128i y[2];
+  std::memcpy(x, &a, sizeof a);
+  std::memcpy(y, &b, sizeof b);
+  x[0] = _mm_adds_epu8(x[0], y[0]);
+  x[1] = _mm_adds_epu8(x[1], y[1]);
+  std::memcpy(&a, x, sizeof a);
+  return a;
+#endif
+}
+
 // True if any lane of the mask is set.
 [[gnu::always_inline]] inline bool anyLane(Ints mask) {
 #if defined(__AVX512F__)
