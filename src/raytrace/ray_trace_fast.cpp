@@ -179,6 +179,7 @@ bool traceFrameFast(math::VectorPath path, const CameraRayTable& rays, const Ray
          ++row) {
       if (!reachable(tiles->runs[row * tiles->runsPerRow + column / kRunLength])) continue;
       const std::size_t first = row * frame.width + column;
+      if (first >= count) break;
       const std::size_t length =
           std::min<std::size_t>({kRunLength, frame.width - column, count - first});
       std::size_t undecided[kRunLength];
