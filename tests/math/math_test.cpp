@@ -5,7 +5,6 @@
 
 #include "math/mat4.h"
 #include "math/vec3.h"
-#include "math/vector_path.h"
 
 namespace quarvel::math {
 namespace {
@@ -99,23 +98,6 @@ TEST(Mat4, MultiplyAccumulatesInElementOrder) {
   b.m[4] = 1.0f;
   b.m[8] = 1.0f;
   EXPECT_EQ(multiply(a, b).m[0], 0.0f);
-}
-
-TEST(VectorPath, NeverWiderThanTheProcessorAndNamedForReports) {
-  const struct {
-    VectorPath path;
-    const char* name;
-  } paths[] = {{VectorPath::Reference, "reference"},
-               {VectorPath::Sse2, "sse2"},
-               {VectorPath::Avx2, "avx2"},
-               {VectorPath::Avx512, "avx512"}};
-  for (const auto& p : paths) {
-    EXPECT_STREQ(vectorPathName(p.path), p.name);
-    const VectorPath expected = p.path < bestVectorPath() ? p.path : bestVectorPath();
-    EXPECT_EQ(setVectorPath(p.path), expected) << p.name;
-    EXPECT_EQ(vectorPath(), expected) << p.name;
-  }
-  setVectorPath(bestVectorPath());
 }
 
 }  // namespace
