@@ -5,9 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include "raytrace/camera_rays.h"
-#include "vector_paths.h"
 #include "raytrace/ray_scene.h"
 #include "raytrace/ray_trace.h"
+#include "vector_paths.h"
 
 namespace {
 

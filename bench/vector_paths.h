@@ -1,4 +1,5 @@
-// Runs a benchmark once per vector path, so that the reference and the fast paths compare in one process.
+// Runs a benchmark once per vector path, so that the reference and the fast paths compare in one
+// process.
 #pragma once
 
 #include <benchmark/benchmark.h>

@@ -229,8 +229,8 @@ bool stamp(float x, float y, const float factors[3], const std::uint8_t masks[3]
     if (!(py >= 0 && py <= lastY)) continue;
     const auto row = static_cast<std::size_t>(static_cast<double>(py) + 0.5);
     std::uint32_t* at = pixels + row * width + static_cast<std::size_t>(column0);
-    const math::Pixels8 sum =
-        math::saturatingAdd(math::load<math::Pixels8>(at), math::load<math::Pixels8>(halves + sy * kSprite));
+    const math::Pixels8 sum = math::saturatingAdd(math::load<math::Pixels8>(at),
+                                                  math::load<math::Pixels8>(halves + sy * kSprite));
     math::store(at, sum & 0xFFFFFFu);
   }
   return true;

@@ -21,8 +21,8 @@ struct EffectKernels {
   // fadeFrame over pixels[0 .. count).
   void (*fade)(std::uint32_t* pixels, std::size_t count);
   // invertFrom over columns [x0, width) of rows [y0, height); x0 < width.
-  void (*invert)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
-                 std::uint32_t x0, std::uint32_t y0);
+  void (*invert)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t x0,
+                 std::uint32_t y0);
   // blurFrame for 3 <= width <= kMaxBlurWidth and height >= 3.
   void (*blur)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height);
   // One particle's stamp of an 8 x 8 sprite at (x, y) with finite channel

@@ -10,9 +10,8 @@ namespace quarvel::effects {
 
 void ParticleSystem::draw(display::Bitmap& target, const display::Bitmap& sprite) const {
   if (active == 0) return;
-  const EffectKernels* fast = sprite.width == 8 && sprite.height == 8
-                                  ? effectKernelsFor(math::vectorPath())
-                                  : nullptr;
+  const EffectKernels* fast =
+      sprite.width == 8 && sprite.height == 8 ? effectKernelsFor(math::vectorPath()) : nullptr;
   const auto lastX = static_cast<float>(target.width) - 1;
   const auto lastY = static_cast<float>(target.height) - 1;
   for (std::uint32_t i = 0; i < particles.size(); ++i) {
@@ -26,8 +25,8 @@ void ParticleSystem::draw(display::Bitmap& target, const display::Bitmap& sprite
     const float factors[3] = {red, greenFactor, blue};
     if (fast != nullptr && std::isfinite(red) && std::isfinite(greenFactor) &&
         std::isfinite(blue) &&
-        fast->stamp(p.position.x, p.position.y, factors, channelMask, sprite.pixels,
-                    target.pixels, target.width, target.height)) {
+        fast->stamp(p.position.x, p.position.y, factors, channelMask, sprite.pixels, target.pixels,
+                    target.width, target.height)) {
       continue;
     }
     for (std::uint32_t sx = 0; sx < sprite.width; ++sx) {

@@ -67,16 +67,24 @@ template <class V, class T>
   std::memcpy(p, &v, sizeof v);
 }
 
-[[gnu::always_inline]] inline Doubles widen(Floats v) { return __builtin_convertvector(v, Doubles); }
+[[gnu::always_inline]] inline Doubles widen(Floats v) {
+  return __builtin_convertvector(v, Doubles);
+}
 
 // Rounds each lane to the nearest float, as a scalar static_cast<float> does.
-[[gnu::always_inline]] inline Floats narrow(Doubles v) { return __builtin_convertvector(v, Floats); }
+[[gnu::always_inline]] inline Floats narrow(Doubles v) {
+  return __builtin_convertvector(v, Floats);
+}
 
 // A float mask stretched to double lanes.
-[[gnu::always_inline]] inline Longs widen(Ints mask) { return __builtin_convertvector(mask, Longs); }
+[[gnu::always_inline]] inline Longs widen(Ints mask) {
+  return __builtin_convertvector(mask, Longs);
+}
 
 // Truncation toward zero; lanes outside the int32 range give INT32_MIN.
-[[gnu::always_inline]] inline Ints truncate(Floats v) { return __builtin_convertvector(v, Ints); }
+[[gnu::always_inline]] inline Ints truncate(Floats v) {
+  return __builtin_convertvector(v, Ints);
+}
 
 [[gnu::always_inline]] inline Floats squareRoot(Floats v) {
 #if defined(__AVX512F__)
@@ -110,14 +118,14 @@ template <class V, class T>
 // (a * b) >> 16 for each 16-bit half of every lane, unsigned.
 [[gnu::always_inline]] inline UInts multiplyHigh16(UInts a, UInts b) {
 #if defined(__AVX512F__)
-  return __builtin_bit_cast(UInts, _mm512_mulhi_epu16(__builtin_bit_cast(__m512i, a),
-                                                      __builtin_bit_cast(__m512i, b)));
+  return __builtin_bit_cast(
+      UInts, _mm512_mulhi_epu16(__builtin_bit_cast(__m512i, a), __builtin_bit_cast(__m512i, b)));
 #elif defined(__AVX2__)
-  return __builtin_bit_cast(UInts, _mm256_mulhi_epu16(__builtin_bit_cast(__m256i, a),
-                                                      __builtin_bit_cast(__m256i, b)));
+  return __builtin_bit_cast(
+      UInts, _mm256_mulhi_epu16(__builtin_bit_cast(__m256i, a), __builtin_bit_cast(__m256i, b)));
 #else
-  return __builtin_bit_cast(UInts, _mm_mulhi_epu16(__builtin_bit_cast(__m128i, a),
-                                                   __builtin_bit_cast(__m128i, b)));
+  return __builtin_bit_cast(
+      UInts, _mm_mulhi_epu16(__builtin_bit_cast(__m128i, a), __builtin_bit_cast(__m128i, b)));
 #endif
 }
 
@@ -127,8 +135,8 @@ using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
 // Byte by byte a + b, saturating at 255.
 [[gnu::always_inline]] inline Pixels8 saturatingAdd(Pixels8 a, Pixels8 b) {
 #if defined(__AVX2__)
-  return __builtin_bit_cast(Pixels8, _mm256_adds_epu8(__builtin_bit_cast(__m256i, a),
-                                                      __builtin_bit_cast(__m256i, b)));
+  return __builtin_bit_cast(
+      Pixels8, _mm256_adds_epu8(__builtin_bit_cast(__m256i, a), __builtin_bit_cast(__m256i, b)));
 #else
   __m128i x[2];
   __m128i y[2];

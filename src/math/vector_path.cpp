@@ -47,7 +47,9 @@ VectorPath bestVectorPath() {
   return best;
 }
 
-VectorPath vectorPath() { return current().load(std::memory_order_relaxed); }
+VectorPath vectorPath() {
+  return current().load(std::memory_order_relaxed);
+}
 
 VectorPath setVectorPath(VectorPath path) {
   const VectorPath best = bestVectorPath();
@@ -58,10 +60,14 @@ VectorPath setVectorPath(VectorPath path) {
 
 const char* vectorPathName(VectorPath path) {
   switch (path) {
-    case VectorPath::Reference: return "reference";
-    case VectorPath::Sse2: return "sse2";
-    case VectorPath::Avx2: return "avx2";
-    case VectorPath::Avx512: return "avx512";
+    case VectorPath::Reference:
+      return "reference";
+    case VectorPath::Sse2:
+      return "sse2";
+    case VectorPath::Avx2:
+      return "avx2";
+    case VectorPath::Avx512:
+      return "avx512";
   }
   return "?";
 }

@@ -11,8 +11,8 @@ namespace quarvel::raster {
 // One span whose depth key does not change along it (a key step of 0, a key
 // that is not 0): for each of the `count` pixels, if key < depth[x] then
 // pixels[x] = colour and depth[x] = key, as the span loop does.
-using ConstantSpanFill = void (*)(std::uint32_t* pixels, float* depth, std::size_t count,
-                                  float key, std::uint32_t colour);
+using ConstantSpanFill = void (*)(std::uint32_t* pixels, float* depth, std::size_t count, float key,
+                                  std::uint32_t colour);
 
 template <math::VectorPath Path>
 void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, float key,

@@ -91,8 +91,8 @@ SphereBound boundFor(const Sphere& sphere) {
   const math::Vec3 c = sphere.centre;
   // The reference's expression for O = (0, 0, 0).
   const math::Vec3 o{0.0f, 0.0f, 0.0f};
-  const float cTerm = math::dot(o, o) + math::dot(c, c) - sphere.radiusSquared -
-                      2.0f * math::dot(c, o);
+  const float cTerm =
+      math::dot(o, o) + math::dot(c, c) - sphere.radiusSquared - 2.0f * math::dot(c, o);
   SphereBound bound{};
   bound.minusCentre[0] = -static_cast<double>(c.x);
   bound.minusCentre[1] = -static_cast<double>(c.y);
@@ -127,10 +127,14 @@ using RunFunction = std::size_t (*)(const Ray*, std::size_t, const SceneView&, s
 RunFunction runFor(math::VectorPath path) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
   switch (path) {
-    case math::VectorPath::Sse2: return &traceRun<math::VectorPath::Sse2>;
-    case math::VectorPath::Avx2: return &traceRun<math::VectorPath::Avx2>;
-    case math::VectorPath::Avx512: return &traceRun<math::VectorPath::Avx512>;
-    case math::VectorPath::Reference: break;
+    case math::VectorPath::Sse2:
+      return &traceRun<math::VectorPath::Sse2>;
+    case math::VectorPath::Avx2:
+      return &traceRun<math::VectorPath::Avx2>;
+    case math::VectorPath::Avx512:
+      return &traceRun<math::VectorPath::Avx512>;
+    case math::VectorPath::Reference:
+      break;
   }
 #else
   (void)path;
@@ -175,8 +179,8 @@ bool traceFrameFast(math::VectorPath path, const CameraRayTable& rays, const Ray
     if (!reachable(tiles->tiles[tile])) continue;
     const std::size_t firstRow = tile / tiles->runsPerRow * kRunsPerTile;
     const std::size_t column = tile % tiles->runsPerRow * kRunLength;
-    for (std::size_t row = firstRow; row < std::min<std::size_t>(firstRow + kRunsPerTile, tiles->rows);
-         ++row) {
+    for (std::size_t row = firstRow;
+         row < std::min<std::size_t>(firstRow + kRunsPerTile, tiles->rows); ++row) {
       if (!reachable(tiles->runs[row * tiles->runsPerRow + column / kRunLength])) continue;
       const std::size_t first = row * frame.width + column;
       if (first >= count) break;

@@ -1,4 +1,5 @@
-// The frame pass of the ray tracer on kLanes rays at once, operation for operation as ray_trace.cpp.
+// The frame pass of the ray tracer on kLanes rays at once, operation for operation as
+// ray_trace.cpp.
 #include "raytrace/ray_trace_lanes.h"
 
 #include <cfloat>
@@ -12,9 +13,9 @@ using math::Doubles;
 using math::Floats;
 using math::Ints;
 using math::kLanes;
+using math::narrow;
 using math::splat;
 using math::widen;
-using math::narrow;
 
 // The shading constants of the reference, with the same types.
 constexpr float kDiffuseWeight = 230.0f;
@@ -30,10 +31,18 @@ struct Vecs {
 inline Vecs splatVec(const math::Vec3& v) {
   return {splat<Floats>(v.x), splat<Floats>(v.y), splat<Floats>(v.z)};
 }
-inline Vecs add(const Vecs& a, const Vecs& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-inline Vecs subtract(const Vecs& a, const Vecs& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-inline Vecs scaleVec(const Vecs& v, Floats s) { return {s * v.x, s * v.y, s * v.z}; }
-inline Floats dot(const Vecs& a, const Vecs& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline Vecs add(const Vecs& a, const Vecs& b) {
+  return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+inline Vecs subtract(const Vecs& a, const Vecs& b) {
+  return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vecs scaleVec(const Vecs& v, Floats s) {
+  return {s * v.x, s * v.y, s * v.z};
+}
+inline Floats dot(const Vecs& a, const Vecs& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline Vecs normalize(const Vecs& v) {
   const Floats length = math::squareRoot(v.x * v.x + v.y * v.y + v.z * v.z);
   const Floats inverse = 1.0f / length;
@@ -239,7 +248,9 @@ inline Reflected traceReflected(const Primary& from, const SceneView& scene) {
   return out;
 }
 
-inline Ints pack(const Colours& c) { return (c.red << 16) | (c.green << 8) | c.blue; }
+inline Ints pack(const Colours& c) {
+  return (c.red << 16) | (c.green << 8) | c.blue;
+}
 
 // Up to kLanes rays; lanes at or beyond `count` are inactive. Returns a bit
 // per lane whose pixel was left for the caller to trace.
