@@ -14,6 +14,7 @@
 #include "common/png_file.h"
 #include "common/wav_file.h"
 #include "driver/run_demo.h"
+#include "math/vector_path.h"
 #include "platform/headless/headless_platform.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +32,8 @@ constexpr const char* kUsage =
     "  --video FILE   an mp4 with sound (needs ffmpeg)\n"
     "  --fps N        vertical blanks per second (default 60)\n"
     "  --data DIR     directory with the demo's data files (default: current)\n"
-    "  --stats        per scene: frames, median and 95th percentile cost per frame\n";
+    "  --stats        per scene: frames, median and 95th percentile cost per frame;\n"
+    "                 then the run's wall time, its speed and the vector path used\n";
 
 struct Options {
   std::optional<fs::path> pngDir;
@@ -141,6 +143,13 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
     costs_[scene].push_back((now - last_) * 1000.0);
     last_ = now;
   }
+  double totalSeconds() const {
+    double sum = 0;
+    for (const auto& scene : costs_) {
+      for (const double ms : scene.second) sum += ms / 1000.0;
+    }
+    return sum;
+  }
   void print() const {
     std::printf("%-14s %8s %12s %12s\n", "scene", "frames", "median ms", "p95 ms");
     for (auto [scene, costs] : costs_) {
@@ -245,7 +254,9 @@ int main(int argc, char** argv) {
   });
 
   FrameCosts costs;
+  const auto runStart = std::chrono::steady_clock::now();
   const int result = quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr);
+  const std::chrono::duration<double> runTime = std::chrono::steady_clock::now() - runStart;
   std::fprintf(stderr, "\n");
 
   const auto& sound = headless.recordedSound();
@@ -277,7 +288,14 @@ int main(int argc, char** argv) {
     }
     std::cerr << "quarvel-capture: video written to " << o.video->string() << "\n";
   }
-  if (o.stats) costs.print();
+  if (o.stats) {
+    costs.print();
+    const double demoSeconds = static_cast<double>(headless.framesPresented()) / o.fps;
+    std::printf("whole run: %.2f s wall for %.1f s of demo (%.1fx real time), drawing %.2f s; "
+                "vector path %s\n",
+                runTime.count(), demoSeconds, demoSeconds / runTime.count(), costs.totalSeconds(),
+                quarvel::math::vectorPathName(quarvel::math::vectorPath()));
+  }
   if (writeFailed) {
     std::cerr << "quarvel-capture: some files could not be written\n";
     return 1;
