@@ -110,9 +110,11 @@ void invert(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, st
 // and of (x, y - 1) and the original ones of (x, y), (x, y + 1) and column
 // x + 1. All pixels on one line t = y + 2x are therefore independent, and
 // every input of that line lies on lines t - 3 .. t + 3. The lines are copied
-// into a ring of 8, where a line is contiguous in x, blurred in lanes, and
-// copied back.
-constexpr std::size_t kRingLines = 8;
+// into a ring, where a line is contiguous in x, blurred in lanes, and copied
+// back some lines later, out of the way of the loads (the frame's own final
+// pixels are never read again).
+constexpr std::size_t kRingLines = 16;
+constexpr std::int64_t kWriteBackDelay = 8;
 constexpr std::size_t kRingStride = kMaxBlurWidth + 2 * kLanes;
 
 struct LineRange {
@@ -151,11 +153,38 @@ void blur(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
   const auto line = [&](std::int64_t t) { return ring[static_cast<std::size_t>(t) % kRingLines]; };
   // Along a line, each step right is one column right and two rows up.
   const std::ptrdiff_t step = 1 - 2 * static_cast<std::ptrdiff_t>(width);
+  const auto at = [&](std::int64_t t, std::uint32_t x) {
+    return pixels + (t - 2 * std::int64_t{x}) * width + x;
+  };
+  // Four at a time: the copies, not the arithmetic, bound the pass.
+  const std::ptrdiff_t step2 = 2 * step;
+  const std::ptrdiff_t step3 = 3 * step;
+  const std::ptrdiff_t step4 = 4 * step;
   const auto load = [&](std::int64_t t) {
     const LineRange r = columnsOn(t, 0, height - 1, 0, width - 1);
+    const std::uint32_t* from = at(t, r.first);
     std::uint32_t* to = line(t);
-    const std::uint32_t* from = pixels + (t - 2 * std::int64_t{r.first}) * width + r.first;
-    for (std::uint32_t x = r.first; x <= r.last; ++x, from += step) to[x] = *from;
+    std::uint32_t x = r.first;
+    for (; x + 3 <= r.last; x += 4, from += step4) {
+      to[x] = from[0];
+      to[x + 1] = from[step];
+      to[x + 2] = from[step2];
+      to[x + 3] = from[step3];
+    }
+    for (; x <= r.last; ++x, from += step) to[x] = *from;
+  };
+  const auto writeBack = [&](std::int64_t t) {
+    const LineRange r = columnsOn(t, 1, height - 2, 1, width - 2);
+    std::uint32_t* to = at(t, r.first);
+    const std::uint32_t* from = line(t);
+    std::uint32_t x = r.first;
+    for (; x + 3 <= r.last; x += 4, to += step4) {
+      to[0] = from[x];
+      to[step] = from[x + 1];
+      to[step2] = from[x + 2];
+      to[step3] = from[x + 3];
+    }
+    for (; x <= r.last; ++x, to += step) *to = from[x];
   };
   // The sums of nine stay below 2296 per channel, so 7282 / 65536 divides
   // them by 9 exactly; red and blue share a word, green has its own.
@@ -164,6 +193,7 @@ void blur(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
   for (std::int64_t t = 0; t < 3; ++t) load(t);
   for (std::int64_t t = 0; t <= lastLine; ++t) {
     if (t + 3 <= lastLine) load(t + 3);
+    if (t >= kWriteBackDelay) writeBack(t - kWriteBackDelay);
     const LineRange r = columnsOn(t, 1, height - 2, 1, width - 2);
     if (r.first > r.last) continue;
     const std::uint32_t* lines[7];
@@ -178,9 +208,9 @@ void blur(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
       const Ints inside = math::laneIndex(0) <= static_cast<std::int32_t>(r.last - x);
       math::store(out + x, inside ? result : math::load<UInts>(out + x));
     }
-    std::uint32_t* to = pixels + (t - 2 * std::int64_t{r.first}) * width + r.first;
-    for (std::uint32_t x = r.first; x <= r.last; ++x, to += step) *to = out[x];
   }
+  const std::int64_t pending = lastLine + 1 - kWriteBackDelay;
+  for (std::int64_t t = pending < 0 ? 0 : pending; t <= lastLine; ++t) writeBack(t);
 }
 
 constexpr std::uint32_t kSprite = 8;
