@@ -106,10 +106,18 @@ void addRows(float* first, float* second, std::uint32_t width, std::uint32_t cx,
 
 void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
              const display::Bitmap& sizeOf) {
+  // Wrapped coordinates of a centre just off the field are small negative
+  // numbers, whose squares the reference's wrapping arithmetic also gets.
+  const auto x = static_cast<std::int32_t>(cx);
+  const auto y = static_cast<std::int32_t>(cy);
+  const auto near = [](std::int32_t v, std::uint32_t size) {
+    return v >= -kBlobDistanceMargin && v < static_cast<std::int64_t>(size) + kBlobDistanceMargin;
+  };
   const EffectKernels* fast = effectKernelsFor(math::vectorPath());
-  if (fast != nullptr && cx < sizeOf.width && cy < sizeOf.height &&
-      sizeOf.width <= kBlobDistanceOffset + 1 && sizeOf.height <= kBlobDistanceRows) {
-    fast->addBlob(field, sizeOf.width, sizeOf.height, cx, cy, strength, blobDistances(),
+  if (fast != nullptr && sizeOf.width + kBlobDistanceMargin <= kBlobDistanceOffset + 1 &&
+      sizeOf.height + kBlobDistanceMargin <= kBlobDistanceRows && near(x, sizeOf.width) &&
+      near(y, sizeOf.height)) {
+    fast->addBlob(field, sizeOf.width, sizeOf.height, x, y, strength, blobDistances(),
                   kBlobDistanceStride, kBlobDistanceOffset);
     return;
   }

@@ -25,8 +25,8 @@ const EffectKernels* effectKernelsFor(math::VectorPath path) {
 }
 
 const double* blobDistances() {
-  // The square roots that addBlob takes of whole numbers below 320^2 + 240^2:
-  // exact in double, so looking them up gives the very same values.
+  // The square roots that addBlob takes of whole numbers, computed the same
+  // way: looking them up gives the very same values.
   static const std::vector<double> table = [] {
     std::vector<double> t(kBlobDistanceRows * kBlobDistanceStride);
     const auto offset = static_cast<long>(kBlobDistanceOffset);

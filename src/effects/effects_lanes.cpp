@@ -25,25 +25,27 @@ inline float addShare(float value, double share) {
 }
 
 // Rows cy - j and cy + j have the same distances, so they share each quotient.
-void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::uint32_t cx,
-             std::uint32_t cy, double strength, const double* distances, std::size_t stride,
+void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
+             std::int32_t cy, double strength, const double* distances, std::size_t stride,
              std::size_t centreOffset) {
-  const std::uint32_t reach = cy > height - 1 - cy ? cy : height - 1 - cy;
   const Doubles s = splat<Doubles>(strength);
-  for (std::uint32_t j = 0; j <= reach; ++j) {
-    float* above = j <= cy ? field + std::size_t{cy - j} * width : nullptr;
-    float* below = j > 0 && cy + j < height ? field + std::size_t{cy + j} * width : nullptr;
-    const double* q = distances + j * stride + centreOffset - cx;  // q[c]: distance of column c
-    std::uint32_t c = 0;
+  for (std::int64_t r = 0; r < height; ++r) {
+    const std::int64_t mirror = 2 * std::int64_t{cy} - r;
+    if (mirror >= 0 && mirror < r) continue;  // done as the pair of `mirror`
+    float* row = field + r * width;
+    float* pair = mirror > r && mirror < height ? field + mirror * width : nullptr;
+    const std::int64_t dy = r < cy ? cy - r : r - cy;
+    const double* q = distances + dy * stride + (static_cast<std::int64_t>(centreOffset) - cx);
+    std::uint32_t c = 0;  // q[c]: the distance of column c
     for (; c + kLanes <= width; c += kLanes) {
       const Doubles share = s / math::load<Doubles>(q + c);
-      if (above != nullptr) math::store(above + c, addShare(math::load<Floats>(above + c), share));
-      if (below != nullptr) math::store(below + c, addShare(math::load<Floats>(below + c), share));
+      math::store(row + c, addShare(math::load<Floats>(row + c), share));
+      if (pair != nullptr) math::store(pair + c, addShare(math::load<Floats>(pair + c), share));
     }
     for (; c < width; ++c) {
       const double share = strength / q[c];
-      if (above != nullptr) above[c] = addShare(above[c], share);
-      if (below != nullptr) below[c] = addShare(below[c], share);
+      row[c] = addShare(row[c], share);
+      if (pair != nullptr) pair[c] = addShare(pair[c], share);
     }
   }
 }

@@ -10,11 +10,12 @@ namespace quarvel::effects {
 
 // Each kernel gives exactly the bits of the reference code it stands in for.
 struct EffectKernels {
-  // addBlob for a centre inside a field of width x height values: row r gets,
-  // for each column c, strength / distances[|r - cy| * stride + c - cx + centreOffset].
-  // distances holds sqrt(dx^2 + dy^2) in double for dx = column - centreOffset.
-  void (*addBlob)(float* field, std::uint32_t width, std::uint32_t height, std::uint32_t cx,
-                  std::uint32_t cy, double strength, const double* distances, std::size_t stride,
+  // addBlob for a centre (cx, cy), which may lie off the field of width x
+  // height values: row r gets, for each column c, strength /
+  // distances[|r - cy| * stride + c - cx + centreOffset], which is
+  // sqrt((c - cx)^2 + (r - cy)^2) in double; the table must reach that far.
+  void (*addBlob)(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
+                  std::int32_t cy, double strength, const double* distances, std::size_t stride,
                   std::size_t centreOffset);
   // thresholdBlobs over field[0 .. count).
   void (*threshold)(const float* field, std::size_t count, float threshold, std::uint32_t* pixels);
@@ -51,10 +52,13 @@ const EffectKernels* effectKernelsFor(math::VectorPath path);
 
 // sqrt(dx^2 + dy^2) in double for dy in [0, kBlobDistanceRows) (the row) and
 // dx in [-kBlobDistanceOffset, kBlobDistanceOffset] (at column dx +
-// kBlobDistanceOffset), rows kBlobDistanceStride apart. Built on first use,
-// then read-only.
-inline constexpr std::size_t kBlobDistanceRows = 240;
-inline constexpr std::size_t kBlobDistanceOffset = 319;
+// kBlobDistanceOffset), rows kBlobDistanceStride apart: enough for a 320 x 240
+// field and centres up to kBlobDistanceMargin pixels off it (moving centres
+// overshoot an edge by less than one step of at most 15 pixels). Built on
+// first use, then read-only.
+inline constexpr std::int32_t kBlobDistanceMargin = 32;
+inline constexpr std::size_t kBlobDistanceRows = 240 + kBlobDistanceMargin;
+inline constexpr std::size_t kBlobDistanceOffset = 319 + kBlobDistanceMargin;
 inline constexpr std::size_t kBlobDistanceStride = 2 * kBlobDistanceOffset + 1;
 const double* blobDistances();
 
