@@ -207,7 +207,7 @@ void blur(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
       const UInts result =
           math::multiplyHigh16(redBlue, nineth) | (math::multiplyHigh16(green, nineth) << 8);
       // Lanes past the line's last column keep their values.
-      const Ints inside = math::laneIndex(0) <= static_cast<std::int32_t>(r.last - x);
+      const Ints inside = math::laneNumbers() <= static_cast<std::int32_t>(r.last - x);
       math::store(out + x, inside ? result : math::load<UInts>(out + x));
     }
   }

@@ -48,10 +48,10 @@ template <class V, class T>
   return v;
 }
 
-// Lane i holds first + i.
-[[gnu::always_inline]] inline Ints laneIndex(std::int32_t first) {
+// Lane i holds i.
+[[gnu::always_inline]] inline Ints laneNumbers() {
   Ints v;
-  for (int i = 0; i < kLanes; ++i) v[i] = first + i;
+  for (int i = 0; i < kLanes; ++i) v[i] = i;
   return v;
 }
 

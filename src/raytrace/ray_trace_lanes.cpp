@@ -271,7 +271,7 @@ std::uint32_t traceLanes(const Ray* rays, std::size_t count, const SceneView& sc
                math::load<Floats>(coordinates[2])};
   const Vecs d{math::load<Floats>(coordinates[3]), math::load<Floats>(coordinates[4]),
                math::load<Floats>(coordinates[5])};
-  const Ints active = math::laneIndex(0) < static_cast<std::int32_t>(count);
+  const Ints active = math::laneNumbers() < static_cast<std::int32_t>(count);
 
   const Primary primary = tracePrimary(o, d, active, scene);
   if (!math::anyLane(primary.hit)) return 0;
