@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::uint32_t kRunLength = 16;
 constexpr std::uint32_t kRunsPerTile = 4;
+constexpr std::uint32_t kTilesPerBlock = 4;
 
 // The range of each direction component over a set of rays, and whether all
 // of them start exactly at the eye (the only rays the bound covers).
@@ -42,15 +43,19 @@ struct DirectionBox {
 };
 
 // The first `count` pixels of a frame `width` pixels wide, cut into runs of
-// up to kRunLength pixels of one row, and the runs grouped by kRunsPerTile
-// rows into tiles; one box per run and per tile.
+// up to kRunLength pixels of one row; the runs grouped by kRunsPerTile rows
+// into tiles, and the tiles kTilesPerBlock across and down into blocks. One
+// box per run, tile and block, each stored row by row.
 struct RayTiles {
   std::uint32_t width = 0;
   std::uint32_t rows = 0;
   std::uint32_t runsPerRow = 0;
+  std::uint32_t tileRows = 0;
+  std::uint32_t blocksPerRow = 0;
   std::size_t count = 0;
-  std::vector<DirectionBox> runs;   // row by row
-  std::vector<DirectionBox> tiles;  // tile row by tile row
+  std::vector<DirectionBox> runs;
+  std::vector<DirectionBox> tiles;
+  std::vector<DirectionBox> blocks;
 };
 
 RayTiles buildTiles(const CameraRayTable& rays, std::uint32_t width, std::size_t count) {
@@ -59,9 +64,12 @@ RayTiles buildTiles(const CameraRayTable& rays, std::uint32_t width, std::size_t
   tiles.count = count;
   tiles.rows = static_cast<std::uint32_t>((count + width - 1) / width);
   tiles.runsPerRow = (width + kRunLength - 1) / kRunLength;
-  const std::uint32_t tileRows = (tiles.rows + kRunsPerTile - 1) / kRunsPerTile;
+  tiles.tileRows = (tiles.rows + kRunsPerTile - 1) / kRunsPerTile;
+  tiles.blocksPerRow = (tiles.runsPerRow + kTilesPerBlock - 1) / kTilesPerBlock;
+  const std::uint32_t blockRows = (tiles.tileRows + kTilesPerBlock - 1) / kTilesPerBlock;
   tiles.runs.resize(std::size_t{tiles.runsPerRow} * tiles.rows);
-  tiles.tiles.resize(std::size_t{tiles.runsPerRow} * tileRows);
+  tiles.tiles.resize(std::size_t{tiles.runsPerRow} * tiles.tileRows);
+  tiles.blocks.resize(std::size_t{tiles.blocksPerRow} * blockRows);
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t row = i / width;
     const std::size_t run = row * tiles.runsPerRow + (i % width) / kRunLength;
@@ -71,6 +79,11 @@ RayTiles buildTiles(const CameraRayTable& rays, std::uint32_t width, std::size_t
     const std::size_t row = run / tiles.runsPerRow;
     const std::size_t tile = row / kRunsPerTile * tiles.runsPerRow + run % tiles.runsPerRow;
     tiles.tiles[tile].include(tiles.runs[run]);
+  }
+  for (std::size_t tile = 0; tile < tiles.tiles.size(); ++tile) {
+    const std::size_t block = tile / tiles.runsPerRow / kTilesPerBlock * tiles.blocksPerRow +
+                              tile % tiles.runsPerRow / kTilesPerBlock;
+    tiles.blocks[block].include(tiles.tiles[tile]);
   }
   return tiles;
 }
@@ -174,23 +187,35 @@ bool traceFrameFast(math::VectorPath path, const CameraRayTable& rays, const Ray
     return std::any_of(bounds.begin(), bounds.end(),
                        [&](const SphereBound& sphere) { return mayHit(box, sphere); });
   };
-  // Every ray of an unreachable tile or run misses: its pixels keep their values.
-  for (std::size_t tile = 0; tile < tiles->tiles.size(); ++tile) {
-    if (!reachable(tiles->tiles[tile])) continue;
-    const std::size_t firstRow = tile / tiles->runsPerRow * kRunsPerTile;
-    const std::size_t column = tile % tiles->runsPerRow * kRunLength;
-    for (std::size_t row = firstRow;
-         row < std::min<std::size_t>(firstRow + kRunsPerTile, tiles->rows); ++row) {
-      if (!reachable(tiles->runs[row * tiles->runsPerRow + column / kRunLength])) continue;
-      const std::size_t first = row * frame.width + column;
-      if (first >= count) break;
-      const std::size_t length =
-          std::min<std::size_t>({kRunLength, frame.width - column, count - first});
-      std::size_t undecided[kRunLength];
-      const std::size_t left = run(&rays[first], length, view, frame.pixels + first, undecided);
-      for (std::size_t k = 0; k < left; ++k) {
-        const std::size_t i = first + undecided[k];
-        tracePixel(rays[i], scene, frame.pixels[i]);
+  const auto traceRunAt = [&](std::size_t row, std::size_t column) {
+    const std::size_t first = row * frame.width + column;
+    if (first >= count) return;
+    const std::size_t length =
+        std::min<std::size_t>({kRunLength, frame.width - column, count - first});
+    std::size_t undecided[kRunLength];
+    const std::size_t left = run(&rays[first], length, view, frame.pixels + first, undecided);
+    for (std::size_t k = 0; k < left; ++k) {
+      const std::size_t i = first + undecided[k];
+      tracePixel(rays[i], scene, frame.pixels[i]);
+    }
+  };
+  // Every ray of an unreachable block, tile or run misses: its pixels keep
+  // their values.
+  for (std::size_t block = 0; block < tiles->blocks.size(); ++block) {
+    if (!reachable(tiles->blocks[block])) continue;
+    const std::size_t tileRow0 = block / tiles->blocksPerRow * kTilesPerBlock;
+    const std::size_t tileColumn0 = block % tiles->blocksPerRow * kTilesPerBlock;
+    for (std::size_t tileRow = tileRow0;
+         tileRow < std::min<std::size_t>(tileRow0 + kTilesPerBlock, tiles->tileRows); ++tileRow) {
+      for (std::size_t tileColumn = tileColumn0;
+           tileColumn < std::min<std::size_t>(tileColumn0 + kTilesPerBlock, tiles->runsPerRow);
+           ++tileColumn) {
+        if (!reachable(tiles->tiles[tileRow * tiles->runsPerRow + tileColumn])) continue;
+        for (std::size_t row = tileRow * kRunsPerTile;
+             row < std::min<std::size_t>((tileRow + 1) * kRunsPerTile, tiles->rows); ++row) {
+          if (!reachable(tiles->runs[row * tiles->runsPerRow + tileColumn])) continue;
+          traceRunAt(row, tileColumn * kRunLength);
+        }
       }
     }
   }
