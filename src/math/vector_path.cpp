@@ -26,8 +26,9 @@ VectorPath initialPath() {
   const VectorPath best = bestVectorPath();
   const char* wanted = std::getenv("QUARVEL_VECTOR_PATH");
   if (wanted == nullptr) return best;
-  for (const VectorPath path :
-       {VectorPath::Reference, VectorPath::Sse2, VectorPath::Avx2, VectorPath::Avx512}) {
+  constexpr VectorPath kPaths[] = {VectorPath::Reference, VectorPath::Sse2, VectorPath::Avx2,
+                                   VectorPath::Avx512};
+  for (const VectorPath path : kPaths) {
     if (std::strcmp(wanted, vectorPathName(path)) == 0) return path < best ? path : best;
   }
   return best;  // an unknown name changes nothing
