@@ -8,6 +8,9 @@
 #include "effects/blobs.h"
 #include "effects/demo_random.h"
 #include "effects/frame_passes.h"
+#include "effects/particle_sprite.h"
+#include "effects/particle_system.h"
+#include "vector_paths.h"
 
 namespace {
 
@@ -24,6 +27,7 @@ std::vector<std::uint32_t> noiseFrame() {
 
 // Clear, ten centres into the field, move, threshold and blur: one blob frame.
 void BM_BlobFrame(benchmark::State& state) {
+  bench::useVectorPath(state);
   std::vector<std::uint32_t> pixels(76800, 0);
   display::Bitmap frame{pixels.data(), 320, 240};
   effects::DemoRandom random;
@@ -43,9 +47,10 @@ void BM_BlobFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(pixels.data());
   }
 }
-BENCHMARK(BM_BlobFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlobFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMillisecond);
 
 void BM_AddBlob(benchmark::State& state) {
+  bench::useVectorPath(state);
   std::vector<std::uint32_t> pixels(76800, 0);
   display::Bitmap frame{pixels.data(), 320, 240};
   effects::BlobField field;
@@ -54,9 +59,10 @@ void BM_AddBlob(benchmark::State& state) {
     benchmark::DoNotOptimize(field.data());
   }
 }
-BENCHMARK(BM_AddBlob)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AddBlob)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
 
 void BM_BlurFrame(benchmark::State& state) {
+  bench::useVectorPath(state);
   std::vector<std::uint32_t> pixels = noiseFrame();
   display::Bitmap frame{pixels.data(), 320, 240};
   for (auto _ : state) {
@@ -64,9 +70,10 @@ void BM_BlurFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(pixels.data());
   }
 }
-BENCHMARK(BM_BlurFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BlurFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
 
 void BM_FadeFrame(benchmark::State& state) {
+  bench::useVectorPath(state);
   std::vector<std::uint32_t> pixels = noiseFrame();
   display::Bitmap frame{pixels.data(), 320, 240};
   for (auto _ : state) {
@@ -74,9 +81,10 @@ void BM_FadeFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(pixels.data());
   }
 }
-BENCHMARK(BM_FadeFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FadeFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
 
 void BM_InvertFrame(benchmark::State& state) {
+  bench::useVectorPath(state);
   std::vector<std::uint32_t> pixels = noiseFrame();
   display::Bitmap frame{pixels.data(), 320, 240};
   for (auto _ : state) {
@@ -84,6 +92,27 @@ void BM_InvertFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(pixels.data());
   }
 }
-BENCHMARK(BM_InvertFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InvertFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
+
+// The fountain as the greetings scene draws it, 300 frames in: 1000 sprites.
+void BM_ParticleDraw(benchmark::State& state) {
+  bench::useVectorPath(state);
+  std::vector<std::uint32_t> pixels(76800, 0);
+  display::Bitmap frame{pixels.data(), 320, 240};
+  std::uint32_t spritePixels[64];
+  display::Bitmap sprite{spritePixels, 8, 8};
+  effects::fillParticleSprite(sprite);
+  effects::DemoRandom random;
+  effects::ParticleSystem particles(1000, {160.0f, 120.0f, 0.0f}, random);
+  for (int i = 0; i < 300; ++i) {
+    particles.move(1.0 / 60);
+    particles.age(1.0 / 60);
+  }
+  for (auto _ : state) {
+    particles.draw(frame, sprite);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_ParticleDraw)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

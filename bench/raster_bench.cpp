@@ -9,6 +9,7 @@
 #include "meshgen/mesh_builder.h"
 #include "raster/fill_triangle.h"
 #include "raster/mesh_renderer.h"
+#include "vector_paths.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ struct Target {
 // The opening scene half-way through: frame 450, so angle 22.5 and the zoom
 // summed 450 times.
 void OpeningSceneFrame(benchmark::State& state) {
+  bench::useVectorPath(state);
   Target target;
   const mesh::Mesh star = meshgen::buildStar();
   const float angle = 22.5f;
@@ -39,10 +41,11 @@ void OpeningSceneFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(target.pixels.data());
   }
 }
-BENCHMARK(OpeningSceneFrame);
+BENCHMARK(OpeningSceneFrame)->Apply(bench::everyVectorPath);
 
 // The greetings scene at slide = 6: four meshes, no rotation, fov pi / 4.
 void GreetingsFrame(benchmark::State& state) {
+  bench::useVectorPath(state);
   Target target;
   const double slide = 6.0;
   struct Placement {
@@ -66,10 +69,11 @@ void GreetingsFrame(benchmark::State& state) {
     benchmark::DoNotOptimize(target.pixels.data());
   }
 }
-BENCHMARK(GreetingsFrame);
+BENCHMARK(GreetingsFrame)->Apply(bench::everyVectorPath);
 
 // One triangle covering half the frame: the span loop on its own.
 void HalfFrameTriangle(benchmark::State& state) {
+  bench::useVectorPath(state);
   Target target;
   for (auto _ : state) {
     target.renderer.clearDepth(0.0f);
@@ -78,7 +82,20 @@ void HalfFrameTriangle(benchmark::State& state) {
     benchmark::DoNotOptimize(target.pixels.data());
   }
 }
-BENCHMARK(HalfFrameTriangle);
+BENCHMARK(HalfFrameTriangle)->Apply(bench::everyVectorPath);
+
+// The same triangle parallel to the screen: one depth key along every span.
+void HalfFrameFlatTriangle(benchmark::State& state) {
+  bench::useVectorPath(state);
+  Target target;
+  for (auto _ : state) {
+    target.renderer.clearDepth(0.0f);
+    raster::fillTriangle({0, 0, -0.5f, 1}, {319, 0, -0.5f, 1}, {0, 239, -0.5f, 1}, target.bitmap,
+                         target.renderer.depth.data(), 0x01FFFFFFu);
+    benchmark::DoNotOptimize(target.pixels.data());
+  }
+}
+BENCHMARK(HalfFrameFlatTriangle)->Apply(bench::everyVectorPath);
 
 // Clearing the depth buffer alone, for reference.
 void ClearDepth(benchmark::State& state) {

@@ -7,12 +7,14 @@
 #include "raytrace/camera_rays.h"
 #include "raytrace/ray_scene.h"
 #include "raytrace/ray_trace.h"
+#include "vector_paths.h"
 
 namespace {
 
 using namespace quarvel;
 
 void BM_DemoRayFrame(benchmark::State& state) {
+  bench::useVectorPath(state);
   std::vector<std::uint32_t> pixels(76800, 0);
   display::Bitmap frame{pixels.data(), 320, 240};
   const raytrace::CameraRayTable& rays = raytrace::cameraRayTable();
@@ -28,7 +30,7 @@ void BM_DemoRayFrame(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * 76800);
 }
-BENCHMARK(BM_DemoRayFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DemoRayFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMillisecond);
 
 void BM_BuildCameraRays(benchmark::State& state) {
   for (auto _ : state) {

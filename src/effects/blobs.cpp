@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "effects/effects_lanes.h"
+
 namespace quarvel::effects {
 
 BlobPoint makeBlobPoint(DemoRandom& random) {
@@ -104,6 +106,22 @@ void addRows(float* first, float* second, std::uint32_t width, std::uint32_t cx,
 
 void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
              const display::Bitmap& sizeOf) {
+  // Wrapped coordinates of a centre just off the field are small negative
+  // numbers, whose squares the reference's wrapping arithmetic also gets.
+  const auto x = static_cast<std::int32_t>(cx);
+  const auto y = static_cast<std::int32_t>(cy);
+  const auto near = [](std::int32_t v, std::uint32_t size) {
+    return v >= -kBlobDistanceMargin && v < static_cast<std::int64_t>(size) + kBlobDistanceMargin;
+  };
+  const EffectKernels* fast = effectKernelsFor(math::vectorPath());
+  if (fast != nullptr && sizeOf.width + kBlobDistanceMargin <= kBlobDistanceOffset + 1 &&
+      sizeOf.height + kBlobDistanceMargin <= kBlobDistanceRows && near(x, sizeOf.width) &&
+      near(y, sizeOf.height)) {
+    fast->addBlob(field, sizeOf.width, sizeOf.height, x, y, strength, blobDistances(),
+                  kBlobDistanceStride, kBlobDistanceOffset);
+    return;
+  }
+  // The reference.
   const std::uint32_t width = sizeOf.width;
   const std::int64_t height = sizeOf.height;
   const double s = strength;
@@ -141,6 +159,10 @@ void thresholdBlobs(const float* field, float threshold, display::Bitmap& frame,
   if (requested <= 0) return;
   const std::int64_t available = std::int64_t{frame.width} * frame.height;
   const std::int64_t count = std::min(requested, available);
+  if (const EffectKernels* fast = effectKernelsFor(math::vectorPath())) {
+    fast->threshold(field, static_cast<std::size_t>(count), threshold, frame.pixels);
+    return;
+  }
   for (std::int64_t i = 0; i < count; ++i) {
     if (field[i] > threshold) {
       const std::uint32_t g = greyLevel(field[i]);

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "effects/effects_lanes.h"
+
 namespace quarvel::effects {
 
 std::uint32_t averageColor(std::uint32_t a, std::uint32_t b) {
@@ -23,6 +25,10 @@ constexpr std::uint32_t fadeChannel(std::uint32_t c) {
 
 void fadeFrame(display::Bitmap& frame) {
   const std::size_t count = static_cast<std::size_t>(frame.width) * frame.height;
+  if (const EffectKernels* fast = effectKernelsFor(math::vectorPath())) {
+    fast->fade(frame.pixels, count);
+    return;
+  }
   std::uint32_t* pixels = frame.pixels;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint32_t p = pixels[i];
@@ -32,6 +38,10 @@ void fadeFrame(display::Bitmap& frame) {
 }
 
 void invertFrom(std::uint32_t x0, std::uint32_t y0, display::Bitmap& frame) {
+  if (const EffectKernels* fast = effectKernelsFor(math::vectorPath())) {
+    if (x0 < frame.width) fast->invert(frame.pixels, frame.width, frame.height, x0, y0);
+    return;
+  }
   const std::size_t width = frame.width;
   for (std::uint32_t x = x0; x < frame.width; ++x) {
     for (std::uint32_t y = y0; y < frame.height; ++y) {
@@ -76,6 +86,11 @@ inline std::uint32_t averageOfNine(ChannelSums s) {
 
 void blurFrame(display::Bitmap& frame) {
   if (frame.width < 3 || frame.height < 3) return;
+  const EffectKernels* fast = effectKernelsFor(math::vectorPath());
+  if (fast != nullptr && frame.width <= kMaxBlurWidth) {
+    fast->blur(frame.pixels, frame.width, frame.height);
+    return;
+  }
   const std::size_t width = frame.width;
   const std::size_t height = frame.height;
   std::uint32_t* pixels = frame.pixels;

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <utility>
 
+#include "raster/raster_lanes.h"
+
 namespace quarvel::raster {
 namespace {
 
@@ -12,7 +14,7 @@ namespace {
 // right edge exclusive after rounding both up. The first pixel takes the edge
 // key as it is: there is no horizontal prestep.
 void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLong, float xShort,
-              float keyShort, std::uint32_t colour) {
+              float keyShort, std::uint32_t colour, ConstantSpanFill fast) {
   const int columnLong = static_cast<int>(std::ceil(xLong));
   const int columnShort = static_cast<int>(std::ceil(xShort));
   int begin;
@@ -31,6 +33,12 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
     key = keyLong;
     step = (keyShort - keyLong) / static_cast<float>(columnShort - columnLong);
   }
+  // A face parallel to the screen has one key along the span. Adding a step
+  // of 0 keeps a key other than 0 exactly as it is (0 could turn -0 into +0).
+  if (fast != nullptr && step == 0.0f && key != 0.0f) {
+    fast(pixelRow + begin, depthRow + begin, static_cast<std::size_t>(end - begin), key, colour);
+    return;
+  }
   for (int x = begin; x < end; ++x) {
     // A NaN key fails this test, and so does one equal to the stored key.
     if (key < depthRow[x]) {
@@ -41,10 +49,29 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
   }
 }
 
+ConstantSpanFill constantSpanFill(math::VectorPath path) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  switch (path) {
+    case math::VectorPath::Sse2:
+      return &fillConstantSpan<math::VectorPath::Sse2>;
+    case math::VectorPath::Avx2:
+      return &fillConstantSpan<math::VectorPath::Avx2>;
+    case math::VectorPath::Avx512:
+      return &fillConstantSpan<math::VectorPath::Avx512>;
+    case math::VectorPath::Reference:
+      break;
+  }
+#else
+  (void)path;
+#endif
+  return nullptr;
+}
+
 }  // namespace
 
 void fillTriangle(math::Vec4 a, math::Vec4 b, math::Vec4 c, display::Bitmap& target, float* depth,
                   std::uint32_t colour) {
+  const ConstantSpanFill fast = constantSpanFill(math::vectorPath());
   // Only a strictly greater y swaps, so equal rows keep their argument order.
   math::Vec4 p = a;
   math::Vec4 q = b;
@@ -77,7 +104,7 @@ void fillTriangle(math::Vec4 a, math::Vec4 b, math::Vec4 c, display::Bitmap& tar
   float* depthRow = depth + static_cast<std::ptrdiff_t>(y) * stride;
 
   while (static_cast<float>(y) < middle.y) {
-    drawSpan(pixelRow, depthRow, xLong, keyLong, xShort, keyShort, colour);
+    drawSpan(pixelRow, depthRow, xLong, keyLong, xShort, keyShort, colour, fast);
     xLong += slopeLong;
     keyLong += keySlopeLong;
     xShort += slopeUpper;
@@ -91,7 +118,7 @@ void fillTriangle(math::Vec4 a, math::Vec4 b, math::Vec4 c, display::Bitmap& tar
   xShort = middle.x + slopeLower * prestep;
   keyShort = keyMiddle + keySlopeLower * prestep;
   while (static_cast<float>(y) < bottom.y) {
-    drawSpan(pixelRow, depthRow, xLong, keyLong, xShort, keyShort, colour);
+    drawSpan(pixelRow, depthRow, xLong, keyLong, xShort, keyShort, colour, fast);
     xLong += slopeLong;
     keyLong += keySlopeLong;
     xShort += slopeLower;

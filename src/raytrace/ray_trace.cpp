@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "effects/frame_passes.h"
+#include "math/vector_path.h"
+#include "raytrace/ray_trace_fast.h"
 
 namespace quarvel::raytrace {
 
@@ -159,17 +161,21 @@ std::optional<ReflectedHit> traceReflected(const Ray& ray, const RayScene& scene
   return ReflectedHit{packColour(red, green, blue), hit->index};
 }
 
+void tracePixel(const Ray& ray, const RayScene& scene, std::uint32_t& pixel) {
+  const std::optional<PrimaryHit> primary = tracePrimary(ray, scene);
+  if (!primary) return;
+  const std::optional<ReflectedHit> bounce =
+      traceReflected(primary->reflected, scene, primary->sphere);
+  pixel = bounce ? effects::averageColor(primary->colour, bounce->colour) : primary->colour;
+}
+
 void traceFrame(const CameraRayTable& rays, const RayScene& scene, display::Bitmap& frame) {
+  const math::VectorPath path = math::vectorPath();
+  if (path != math::VectorPath::Reference && traceFrameFast(path, rays, scene, frame)) return;
+  // The reference: every ray in order through the scalar functions above.
   const std::size_t pixelCount = std::size_t{frame.width} * frame.height;
   const std::size_t count = std::min(rays.size(), pixelCount);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::optional<PrimaryHit> primary = tracePrimary(rays[i], scene);
-    if (!primary) continue;
-    const std::optional<ReflectedHit> bounce =
-        traceReflected(primary->reflected, scene, primary->sphere);
-    frame.pixels[i] =
-        bounce ? effects::averageColor(primary->colour, bounce->colour) : primary->colour;
-  }
+  for (std::size_t i = 0; i < count; ++i) tracePixel(rays[i], scene, frame.pixels[i]);
 }
 
 }  // namespace quarvel::raytrace

@@ -17,6 +17,7 @@
 #include "common/wav_file.h"
 #include "driver/demo_options.h"
 #include "driver/run_demo.h"
+#include "math/vector_path.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/program_folder.h"
 
@@ -36,7 +37,8 @@ constexpr const char* kUsage =
     "  --fps N        vertical blanks per second (default 60)\n"
     "  --data DIR     directory with the demo's data files (default: the current\n"
     "                 directory, else the program's folder)\n"
-    "  --stats        per scene: frames, median and 95th percentile cost per frame\n";
+    "  --stats        per scene: frames, median and 95th percentile cost per frame;\n"
+    "                 then the run's wall time, its speed and the vector path used\n";
 
 struct Options {
   std::optional<fs::path> pngDir;
@@ -146,6 +148,13 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
     costs_[scene].push_back((now - last_) * 1000.0);
     last_ = now;
   }
+  double totalSeconds() const {
+    double sum = 0;
+    for (const auto& scene : costs_) {
+      for (const double ms : scene.second) sum += ms / 1000.0;
+    }
+    return sum;
+  }
   void print() const {
     std::printf("%-14s %8s %12s %12s\n", "scene", "frames", "median ms", "p95 ms");
     for (auto [scene, costs] : costs_) {
@@ -241,6 +250,7 @@ int main(int argc, char** argv) {
   });
 
   FrameCosts costs;
+  const auto runStart = std::chrono::steady_clock::now();
   int result = 0;
   {
     const quarvel::tools::LinesAboveBar outLines(std::cout, bar);
@@ -248,6 +258,7 @@ int main(int argc, char** argv) {
     result = quarvel::driver::runDemo(headless.platform(), o.stats ? &costs : nullptr,
                                       demo);
   }
+  const std::chrono::duration<double> runTime = std::chrono::steady_clock::now() - runStart;
   bar.finish();
 
   const auto& sound = headless.recordedSound();
@@ -263,7 +274,14 @@ int main(int argc, char** argv) {
     }
     std::cerr << "quarvel-capture: video written to " << o.video->string() << "\n";
   }
-  if (o.stats) costs.print();
+  if (o.stats) {
+    costs.print();
+    const double demoSeconds = static_cast<double>(headless.framesPresented()) / o.fps;
+    std::printf("whole run: %.2f s wall for %.1f s of demo (%.1fx real time), drawing %.2f s; "
+                "vector path %s\n",
+                runTime.count(), demoSeconds, demoSeconds / runTime.count(), costs.totalSeconds(),
+                quarvel::math::vectorPathName(quarvel::math::vectorPath()));
+  }
   if (writeFailed) {
     std::cerr << "quarvel-capture: some files could not be written\n";
     return 1;

@@ -1,0 +1,65 @@
+// The 2D passes' vector kernels: one table of them for each x86-64 vector path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "math/vector_path.h"
+
+namespace quarvel::effects {
+
+// Each kernel gives exactly the bits of the reference code it stands in for.
+struct EffectKernels {
+  // addBlob for a centre (cx, cy), which may lie off the field of width x
+  // height values: row r gets, for each column c, strength /
+  // distances[|r - cy| * stride + c - cx + centreOffset], which is
+  // sqrt((c - cx)^2 + (r - cy)^2) in double; the table must reach that far.
+  void (*addBlob)(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
+                  std::int32_t cy, double strength, const double* distances, std::size_t stride,
+                  std::size_t centreOffset);
+  // thresholdBlobs over field[0 .. count).
+  void (*threshold)(const float* field, std::size_t count, float threshold, std::uint32_t* pixels);
+  // fadeFrame over pixels[0 .. count).
+  void (*fade)(std::uint32_t* pixels, std::size_t count);
+  // invertFrom over columns [x0, width) of rows [y0, height); x0 < width.
+  void (*invert)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t x0,
+                 std::uint32_t y0);
+  // blurFrame for 3 <= width <= kMaxBlurWidth and height >= 3.
+  void (*blur)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height);
+  // One particle's stamp of an 8 x 8 sprite at (x, y) with finite channel
+  // factors, as ParticleSystem::draw plots it. Returns false, having written
+  // nothing, unless the stamp's columns are all inside and consecutive.
+  bool (*stamp)(float x, float y, const float factors[3], const std::uint8_t masks[3],
+                const std::uint32_t* sprite, std::uint32_t* pixels, std::uint32_t width,
+                std::uint32_t height);
+};
+
+inline constexpr std::uint32_t kMaxBlurWidth = 1024;
+
+template <math::VectorPath Path>
+const EffectKernels& effectKernels();
+
+template <>
+const EffectKernels& effectKernels<math::VectorPath::Sse2>();
+template <>
+const EffectKernels& effectKernels<math::VectorPath::Avx2>();
+template <>
+const EffectKernels& effectKernels<math::VectorPath::Avx512>();
+
+// The kernels of `path`, or nullptr for the reference path and for builds
+// without vector kernels.
+const EffectKernels* effectKernelsFor(math::VectorPath path);
+
+// sqrt(dx^2 + dy^2) in double for dy in [0, kBlobDistanceRows) (the row) and
+// dx in [-kBlobDistanceOffset, kBlobDistanceOffset] (at column dx +
+// kBlobDistanceOffset), rows kBlobDistanceStride apart: enough for a 320 x 240
+// field and centres up to kBlobDistanceMargin pixels off it (moving centres
+// overshoot an edge by less than one step of at most 15 pixels). Built on
+// first use, then read-only.
+inline constexpr std::int32_t kBlobDistanceMargin = 32;
+inline constexpr std::size_t kBlobDistanceRows = 240 + kBlobDistanceMargin;
+inline constexpr std::size_t kBlobDistanceOffset = 319 + kBlobDistanceMargin;
+inline constexpr std::size_t kBlobDistanceStride = 2 * kBlobDistanceOffset + 1;
+const double* blobDistances();
+
+}  // namespace quarvel::effects

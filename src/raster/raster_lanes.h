@@ -1,0 +1,31 @@
+// The triangle fill's vector kernel: one definition for each x86-64 vector path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "math/vector_path.h"
+
+namespace quarvel::raster {
+
+// One span whose depth key does not change along it (a key step of 0, a key
+// that is not 0): for each of the `count` pixels, if key < depth[x] then
+// pixels[x] = colour and depth[x] = key, as the span loop does.
+using ConstantSpanFill = void (*)(std::uint32_t* pixels, float* depth, std::size_t count, float key,
+                                  std::uint32_t colour);
+
+template <math::VectorPath Path>
+void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, float key,
+                      std::uint32_t colour);
+
+template <>
+void fillConstantSpan<math::VectorPath::Sse2>(std::uint32_t*, float*, std::size_t, float,
+                                              std::uint32_t);
+template <>
+void fillConstantSpan<math::VectorPath::Avx2>(std::uint32_t*, float*, std::size_t, float,
+                                              std::uint32_t);
+template <>
+void fillConstantSpan<math::VectorPath::Avx512>(std::uint32_t*, float*, std::size_t, float,
+                                                std::uint32_t);
+
+}  // namespace quarvel::raster

@@ -1,0 +1,23 @@
+// The ray tracer's fast frame pass: skips rays that provably miss, traces the rest in vector lanes.
+#pragma once
+
+#include <cstdint>
+
+#include "display/bitmap.h"
+#include "math/vector_path.h"
+#include "raytrace/camera_rays.h"
+#include "raytrace/ray_scene.h"
+
+namespace quarvel::raytrace {
+
+// Does what traceFrame's reference loop does, bit for bit, on the given vector
+// path (not Reference). Returns false, having written nothing, when this build
+// has no kernels for that path.
+bool traceFrameFast(math::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
+                    display::Bitmap& frame);
+
+// One step of the reference frame pass: traces `ray` and, if it hits, sets
+// `pixel` to its colour (averaged with the bounce's when that hits too).
+void tracePixel(const Ray& ray, const RayScene& scene, std::uint32_t& pixel);
+
+}  // namespace quarvel::raytrace

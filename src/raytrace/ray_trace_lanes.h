@@ -1,0 +1,41 @@
+// The ray tracer's vector kernel: one definition for each x86-64 vector path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "math/vector_path.h"
+#include "raytrace/ray.h"
+#include "raytrace/ray_scene.h"
+
+namespace quarvel::raytrace {
+
+// A RayScene as the kernels read it: plain arrays, owned by the caller.
+struct SceneView {
+  const Sphere* spheres;
+  std::size_t sphereCount;  // below 2^31
+  const Light* lights;
+  std::size_t lightCount;
+};
+
+// Traces rays[0 .. count) into pixels[0 .. count) exactly as the reference
+// frame pass does: a hit pixel gets the primary colour, averaged with the
+// reflected one when the bounce hits; a miss leaves its pixel alone. The rare
+// pixel whose specular highlight cannot be settled without the library's pow
+// is left untouched and its index (from 0) stored in `undecided`, which has
+// room for `count` entries; returns how many were stored.
+template <math::VectorPath Path>
+std::size_t traceRun(const Ray* rays, std::size_t count, const SceneView& scene,
+                     std::uint32_t* pixels, std::size_t* undecided);
+
+template <>
+std::size_t traceRun<math::VectorPath::Sse2>(const Ray*, std::size_t, const SceneView&,
+                                             std::uint32_t*, std::size_t*);
+template <>
+std::size_t traceRun<math::VectorPath::Avx2>(const Ray*, std::size_t, const SceneView&,
+                                             std::uint32_t*, std::size_t*);
+template <>
+std::size_t traceRun<math::VectorPath::Avx512>(const Ray*, std::size_t, const SceneView&,
+                                               std::uint32_t*, std::size_t*);
+
+}  // namespace quarvel::raytrace
