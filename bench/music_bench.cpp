@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "densegen/dense_module.h"
+#include "math/vector_path.h"
 #include "music/engine_state.h"
 #include "music/file_ops.h"
 #include "music/loader.h"
@@ -16,16 +17,17 @@
 namespace {
 
 using namespace quarvel::music;
+using quarvel::math::setVectorPath;
+using quarvel::math::VectorPath;
 
 constexpr double kRate = 44100.0;
 
 // Selects `path` for the run; false (and the benchmark skipped) when the processor lacks it.
-bool usePath(benchmark::State& state, MixPath path) {
-  if (static_cast<int>(path) > static_cast<int>(fastestMixPath())) {
+bool usePath(benchmark::State& state, VectorPath path) {
+  if (setVectorPath(path) != path) {
     state.SkipWithError("this processor does not run this path");
     return false;
   }
-  engineState().mixPath = path;
   return true;
 }
 
@@ -56,7 +58,7 @@ struct BenchSample {
 
 // mixVoices alone: 64 voices over looping samples, steps from 0.3 to 3.9, gains changed on a
 // quarter of the voices every block so ramps run, and every eighth voice silent.
-void MixVoices(benchmark::State& state, MixPath path) {
+void MixVoices(benchmark::State& state, VectorPath path) {
   if (!usePath(state, path)) return;
   const BenchSample samples[] = {
       {4000, kLoopForward, 1000}, {3000, kLoopPingPong, 500}, {600, kLoopForward, 536}};
@@ -90,9 +92,9 @@ void MixVoices(benchmark::State& state, MixPath path) {
   reportAudio(state, start, audioSeconds);
   for (Voice& v : engine.voices) v.sample = nullptr;
 }
-BENCHMARK_CAPTURE(MixVoices, reference, MixPath::kReference);
-BENCHMARK_CAPTURE(MixVoices, sse2, MixPath::kSse2);
-BENCHMARK_CAPTURE(MixVoices, avx2, MixPath::kAvx2);
+BENCHMARK_CAPTURE(MixVoices, reference, VectorPath::Reference);
+BENCHMARK_CAPTURE(MixVoices, sse2, VectorPath::Sse2);
+BENCHMARK_CAPTURE(MixVoices, avx2, VectorPath::Avx2);
 
 std::vector<std::uint8_t>& denseModuleBytes() {
   static std::vector<std::uint8_t> bytes =
@@ -123,7 +125,7 @@ Song* loadSoundtrack() {
 }
 
 // mixBlock over the song's first minute, from its start each round.
-void MixBlocks(benchmark::State& state, Song* (*load)(), MixPath path) {
+void MixBlocks(benchmark::State& state, Song* (*load)(), VectorPath path) {
   if (!usePath(state, path)) return;
   Song* song = load();
   if (song == nullptr) {
@@ -142,17 +144,17 @@ void MixBlocks(benchmark::State& state, Song* (*load)(), MixPath path) {
   reportAudio(state, start, audioSeconds);
   freeSong(song);
 }
-BENCHMARK_CAPTURE(MixBlocks, dense_reference, loadDenseModule, MixPath::kReference)
+BENCHMARK_CAPTURE(MixBlocks, dense_reference, loadDenseModule, VectorPath::Reference)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(MixBlocks, dense_sse2, loadDenseModule, MixPath::kSse2)
+BENCHMARK_CAPTURE(MixBlocks, dense_sse2, loadDenseModule, VectorPath::Sse2)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(MixBlocks, dense_avx2, loadDenseModule, MixPath::kAvx2)
+BENCHMARK_CAPTURE(MixBlocks, dense_avx2, loadDenseModule, VectorPath::Avx2)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(MixBlocks, soundtrack_reference, loadSoundtrack, MixPath::kReference)
+BENCHMARK_CAPTURE(MixBlocks, soundtrack_reference, loadSoundtrack, VectorPath::Reference)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(MixBlocks, soundtrack_sse2, loadSoundtrack, MixPath::kSse2)
+BENCHMARK_CAPTURE(MixBlocks, soundtrack_sse2, loadSoundtrack, VectorPath::Sse2)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(MixBlocks, soundtrack_avx2, loadSoundtrack, MixPath::kAvx2)
+BENCHMARK_CAPTURE(MixBlocks, soundtrack_avx2, loadSoundtrack, VectorPath::Avx2)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

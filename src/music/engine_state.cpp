@@ -11,7 +11,6 @@ void initialise(EngineState& state) {
   state.blocks = 100;
   state.rampFrames = 128;
   state.rampFramesReciprocal = 1.0f / 128.0f;
-  state.mixPath = fastestMixPath();
   state.threadFinished.store(true);
   for (int i = 0; i < kVoiceCount; ++i) state.voices[i].index = i;
 }

@@ -33,7 +33,6 @@ struct EngineState {
   std::uint32_t blocks;        // 100
   std::uint32_t rampFrames;    // 128
   float rampFramesReciprocal;  // 1 / rampFrames
-  MixPath mixPath;             // how mixVoices and convertToPcm16 run; fastestMixPath() at first
   // The services the output runs on, set by the player; the device and the
   // worker exist only while playing.
   platform::SoundSystem* soundSystem;

@@ -6,6 +6,7 @@
 #include <immintrin.h>
 #endif
 
+#include "math/vector_path.h"
 #include "music/engine_state.h"
 #include "music/voice.h"
 
@@ -298,13 +299,14 @@ struct MixKernels {
   bool skipsSilence;
 };
 
-const MixKernels& kernelsFor(MixPath path) {
+// The kernels of the program's vector path; AVX-512 brings nothing over AVX2 here.
+const MixKernels& kernelsFor(math::VectorPath path) {
   static constexpr MixKernels kReference{mixSteady, mixRamp, convertPcm, false};
 #if defined(__x86_64__)
   static constexpr MixKernels kSse2{mixSteadySse2, mixRampSse2, convertPcmSse2, true};
   static constexpr MixKernels kAvx2{mixSteadyAvx2, mixRampAvx2, convertPcmSse2, true};
-  if (path == MixPath::kSse2) return kSse2;
-  if (path == MixPath::kAvx2) return kAvx2;
+  if (path == math::VectorPath::Sse2) return kSse2;
+  if (path >= math::VectorPath::Avx2) return kAvx2;
 #else
   static_cast<void>(path);
 #endif
@@ -476,7 +478,7 @@ void mixVoice(Voice& v, float* out, std::uint32_t remaining, std::uint32_t rampF
 void mixVoices(float* mix, std::int32_t frames) {
   if (frames < 1 || mix == nullptr) return;
   EngineState& state = engineState();
-  const MixKernels& kernels = kernelsFor(state.mixPath);
+  const MixKernels& kernels = kernelsFor(math::vectorPath());
   for (Voice& v : state.voices) {
     if (v.sample != nullptr) {
       mixVoice(v, mix, static_cast<std::uint32_t>(frames), state.rampFrames, kernels);
@@ -486,28 +488,7 @@ void mixVoices(float* mix, std::int32_t frames) {
 
 void convertToPcm16(std::int16_t* out, const float* in, std::int32_t frames) {
   if (frames < 1 || out == nullptr || in == nullptr) return;
-  kernelsFor(engineState().mixPath).pcm(out, in, frames * 2);
-}
-
-MixPath fastestMixPath() {
-#if defined(__x86_64__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") ? MixPath::kAvx2 : MixPath::kSse2;
-#else
-  return MixPath::kReference;
-#endif
-}
-
-const char* mixPathName(MixPath path) {
-  switch (path) {
-    case MixPath::kSse2:
-      return "sse2";
-    case MixPath::kAvx2:
-      return "avx2";
-    case MixPath::kReference:
-      break;
-  }
-  return "reference";
+  kernelsFor(math::vectorPath()).pcm(out, in, frames * 2);
 }
 
 }  // namespace quarvel::music

@@ -33,16 +33,6 @@ struct Voice {
 // the end of a sample without a loop go idle. Nothing happens for frames < 1.
 void mixVoices(float* mix, std::int32_t frames);
 
-// Ways of running the mixer and the PCM conversion. All give the same bits; the vector paths
-// take several frames at a time and skip the arithmetic of silent voices.
-enum class MixPath : std::uint8_t { kReference, kSse2, kAvx2 };
-
-// The fastest path this processor runs (kReference where no vector path is built).
-MixPath fastestMixPath();
-
-// "reference", "sse2" or "avx2".
-const char* mixPathName(MixPath path);
-
 // Rounds each of 2 x frames floats to the nearest integer (ties to even), clamps to 16 bits.
 // Nothing happens when frames < 1 or a pointer is null.
 void convertToPcm16(std::int16_t* out, const float* in, std::int32_t frames);

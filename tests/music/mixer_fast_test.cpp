@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "math/vector_path.h"
 #include "music/engine_state.h"
 #include "music/voice.h"
 
@@ -58,8 +59,8 @@ TEST(MixerFastPath, GivesTheReferenceSumsAndVoiceStates) {
                                        {x, 2000, 0, 2000, 64, 0, 128, 16, kLoopPingPong, 0},
                                        {nullptr, 0, 0, 0, 64, 0, 128, 16, kLoopNone, 0}};
   engineState().rampFrames = 128;
-  for (int p = static_cast<int>(MixPath::kSse2); p <= static_cast<int>(fastestMixPath()); ++p) {
-    const auto path = static_cast<MixPath>(p);
+  for (int p = 1; p <= static_cast<int>(math::bestVectorPath()); ++p) {
+    const auto path = static_cast<math::VectorPath>(p);
     VoiceTable reference{};
     for (int block = 0; block < 400; ++block) {
       for (int i = 0; i < kVoiceCount; ++i) {
@@ -85,11 +86,11 @@ TEST(MixerFastPath, GivesTheReferenceSumsAndVoiceStates) {
       const auto cut = static_cast<std::int32_t>(random.next(static_cast<std::uint32_t>(frames)));
       std::vector<float> expected(static_cast<std::size_t>(frames) * 2);
       std::vector<float> actual(expected.size());
-      for (auto [table, mix, onPath] : {std::tuple(&reference, &expected, MixPath::kReference),
+      for (auto [table, mix, onPath] : {std::tuple(&reference, &expected, math::VectorPath::Reference),
                                         std::tuple(&fast, &actual, path)}) {
         EngineState& state = engineState();
         std::copy(table->begin(), table->end(), state.voices);
-        state.mixPath = onPath;
+        math::setVectorPath(onPath);
         mixVoices(mix->data(), cut);  // nothing when cut is 0
         mixVoices(mix->data() + 2 * cut, frames - cut);
         std::copy(state.voices, state.voices + kVoiceCount, table->begin());
@@ -97,16 +98,16 @@ TEST(MixerFastPath, GivesTheReferenceSumsAndVoiceStates) {
       for (std::size_t i = 0; i < expected.size(); ++i) {
         ASSERT_EQ(std::bit_cast<std::uint32_t>(expected[i]),
                   std::bit_cast<std::uint32_t>(actual[i]))
-            << mixPathName(path) << " block " << block << " value " << i << ": " << expected[i]
+            << math::vectorPathName(path) << " block " << block << " value " << i << ": " << expected[i]
             << " vs " << actual[i];
       }
       for (int i = 0; i < kVoiceCount; ++i) {
         ASSERT_EQ(mixedState(reference[i]), mixedState(fast[i]))
-            << mixPathName(path) << " block " << block << " voice " << i;
+            << math::vectorPathName(path) << " block " << block << " voice " << i;
       }
     }
   }
-  engineState().mixPath = fastestMixPath();
+  math::setVectorPath(math::bestVectorPath());
   for (Voice& v : engineState().voices) v.sample = nullptr;
 }
 
@@ -120,9 +121,8 @@ TEST(MixerFastPath, ConvertsToPcmLikeTheReference) {
       {-4e9f, -32768},   {nan, 0},          {inf, 32767},  {-inf, -32768},      {0.49f, 0},
       {-0.51f, -1},      {1e-30f, 0},       {7.5f, 8},     {-7.5f, -8},         {12345.5f, 12346}};
   const std::size_t n = cases.size();  // even: whole frames
-  for (int p = static_cast<int>(MixPath::kReference); p <= static_cast<int>(fastestMixPath());
-       ++p) {
-    engineState().mixPath = static_cast<MixPath>(p);
+  for (int p = 0; p <= static_cast<int>(math::bestVectorPath()); ++p) {
+    math::setVectorPath(static_cast<math::VectorPath>(p));
     for (std::size_t start = 0; start < 8; ++start) {  // each case in every lane
       std::vector<float> in;
       for (std::size_t i = 0; i < n; ++i) in.push_back(cases[(start + i) % n].first);
@@ -130,11 +130,11 @@ TEST(MixerFastPath, ConvertsToPcmLikeTheReference) {
       convertToPcm16(out.data(), in.data(), static_cast<std::int32_t>(n / 2));
       for (std::size_t i = 0; i < n; ++i) {
         EXPECT_EQ(out[i], cases[(start + i) % n].second)
-            << mixPathName(static_cast<MixPath>(p)) << " input " << in[i];
+            << math::vectorPathName(static_cast<math::VectorPath>(p)) << " input " << in[i];
       }
     }
   }
-  engineState().mixPath = fastestMixPath();
+  math::setVectorPath(math::bestVectorPath());
 }
 
 }  // namespace
