@@ -125,6 +125,16 @@ TEST_F(ParticleTest, MoveAddsTheSwirlScaledByTheFrameTime) {
   EXPECT_EQ(p.position.x, 165.0f);
   EXPECT_EQ(p.position.y, -2.0f);
   EXPECT_EQ(p.heading, static_cast<float>(3.1415927410125732 / 90));
+  // Half-axes 80 (5 - swing) and 24 swing in float; the swirl, the sums and
+  // the dt product in double; x and y rounded once when stored. Rounding the
+  // swirl or the sum to float, or a float cosine, gives the neighbouring floats.
+  ParticleSystem::swing = 0x1.eb855p+0f;
+  p.position = {0x1.58599p+5f, 0x1.1e67eap-2f, 0};
+  p.velocity = {47, 31, 0};
+  p.heading = 0x1.1dd13p+5f;
+  system.move(0.016);
+  EXPECT_EQ(p.position.x, 0x1.520cc2p+5f);
+  EXPECT_EQ(p.position.y, 0x1.8d1b1ep-4f);
 }
 
 TEST_F(ParticleTest, ShadeAndPlotSaturate) {

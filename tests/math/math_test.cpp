@@ -52,6 +52,8 @@ TEST(Mat4, RotationYTurnsZTowardsX) {
   EXPECT_EQ(r.m[0], std::cos(0.3f));
   EXPECT_EQ(r.m[2], -std::sin(0.3f));
   EXPECT_EQ(r.m[8], std::sin(0.3f));
+  // Rounded once from double: the float cosine gives -0x1.aaa9e2p-2 here.
+  EXPECT_EQ(rotationY(0x1.3d98f2p+5f).m[0], -0x1.aaa9e4p-2f);
 }
 
 TEST(Mat4, PerspectiveMapsNearToZeroAndFarToMinusOne) {
