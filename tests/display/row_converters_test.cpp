@@ -1,5 +1,6 @@
-// Row converters: bit layouts, truncation, and which format selects which converter.
+// Row converters: bit layouts and truncation, and which surface format selects which converter.
 #include <array>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -8,73 +9,70 @@
 namespace quarvel::display {
 namespace {
 
-template <typename Out, std::size_t N>
-std::array<Out, N> convert(RowConverter converter, const std::array<std::uint32_t, N>& in) {
-  std::array<Out, N> out{};
-  converter(in.data(), out.data(), N);
-  return out;
+TEST(RowConverters, BitLayoutsTruncateEveryChannel) {
+  const std::array<std::uint32_t, 7> in = {0x00FFFFFF, 0x00FF0000, 0x0000FF00, 0x000000FF,
+                                           0x00070307, 0x80FFFFFF, 0x00123456};
+  struct Case {
+    const char* name;
+    RowConverter converter;
+    std::array<std::uint32_t, 7> out;
+  };
+  const Case sixteen[] = {
+      {"565", rowToRgb565, {0xFFFF, 0xF800, 0x07E0, 0x001F, 0, 0xFFFF, 0x11AA}},
+      {"1555", rowToRgb1555, {0x7FFF, 0x7C00, 0x03E0, 0x001F, 0, 0xFFFF, 0x08CA}},
+      {"bgr 565", rowToBgr565, {0xFFFF, 0x001F, 0x07E0, 0xF800, 0, 0xFFFF, 0x51A2}},
+      {"bgr 1555", rowToBgr1555, {0x7FFF, 0x001F, 0x03E0, 0x7C00, 0, 0xFFFF, 0x28C2}},
+  };
+  for (const Case& c : sixteen) {
+    std::array<std::uint16_t, 8> out{};
+    out[7] = 0xAAAA;
+    c.converter(in.data(), out.data(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], c.out[i]) << c.name << " pixel " << i;
+    EXPECT_EQ(out[7], 0xAAAA) << c.name;  // nothing past the count
+  }
+  const Case thirtyTwo[] = {
+      {"copy", rowCopy32, in},
+      {"bgr", rowToBgr32, {0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x070307, 0x80FFFFFF, 0x563412}},
+  };
+  for (const Case& c : thirtyTwo) {
+    std::array<std::uint32_t, 8> out{};
+    c.converter(in.data(), out.data(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], c.out[i]) << c.name << " pixel " << i;
+    EXPECT_EQ(out[7], 0u) << c.name;
+  }
+  for (const auto& [mask, bits] : {std::pair{0u, 0}, {0xF800u, 5}, {0xFFFFFFFFu, 32}}) {
+    EXPECT_EQ(countBits(mask), bits) << mask;
+  }
 }
 
-TEST(RowConverters, Rgb565TruncatesEachChannel) {
-  const auto out = convert<std::uint16_t>(
-      rowToRgb565, std::array<std::uint32_t, 5>{0x00FFFFFF, 0x00FF0000, 0x0000FF00, 0x000000FF,
-                                                0x00070307});
-  EXPECT_EQ(out, (std::array<std::uint16_t, 5>{0xFFFF, 0xF800, 0x07E0, 0x001F, 0x0000}));
-}
-
-TEST(RowConverters, Rgb1555CarriesTheTopBit) {
-  const auto out = convert<std::uint16_t>(
-      rowToRgb1555, std::array<std::uint32_t, 3>{0x00FFFFFF, 0x80FFFFFF, 0x00FF0000});
-  EXPECT_EQ(out, (std::array<std::uint16_t, 3>{0x7FFF, 0xFFFF, 0x7C00}));
-}
-
-TEST(RowConverters, Copy32KeepsEveryBitAndBgrSwapsRedAndBlue) {
-  const std::array<std::uint32_t, 2> in{0x01234567, 0xFF00FF00};
-  EXPECT_EQ(convert<std::uint32_t>(rowCopy32, in), in);
-  EXPECT_EQ(convert<std::uint32_t>(rowToBgr32, in),
-            (std::array<std::uint32_t, 2>{0x01674523, 0xFF00FF00}));
-  EXPECT_EQ(convert<std::uint16_t>(rowToBgr565, std::array<std::uint32_t, 1>{0x000000FF})[0],
-            0xF800);
-}
-
-TEST(RowConverters, ZeroCountWritesNothing) {
-  std::array<std::uint16_t, 2> out{0xAAAA, 0xAAAA};
-  const std::uint32_t in = 0xFFFFFF;
-  rowToRgb565(&in, out.data(), 0);
-  EXPECT_EQ(out[0], 0xAAAA);
-}
-
-TEST(RowConverters, CountBits) {
-  EXPECT_EQ(countBits(0), 0);
-  EXPECT_EQ(countBits(0xF800), 5);
-  EXPECT_EQ(countBits(0xFFFFFFFF), 32);
-}
-
-TEST(ConverterSelection, ClassicFormats) {
-  using platform::kPixelFormatRgb;
-  EXPECT_EQ(chooseRowConverter({kPixelFormatRgb, 16, 0xF800, 0x07E0, 0x001F}).converter,
-            rowToRgb565);
-  EXPECT_EQ(chooseRowConverter({kPixelFormatRgb, 16, 0x7C00, 0x03E0, 0x001F}).converter,
-            rowToRgb1555);
-  const ConverterChoice c32 = chooseRowConverter({kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF});
-  EXPECT_EQ(c32.converter, rowCopy32);
-  EXPECT_EQ(c32.bitsPerPixel, 32u);
-}
-
-TEST(ConverterSelection, OtherFormats) {
+TEST(ConverterSelection, ByFlagsBitCountAndMasks) {
   using Outcome = ConverterChoice::Outcome;
-  using platform::kPixelFormatRgb;
-  EXPECT_EQ(chooseRowConverter({kPixelFormatRgb, 24, 0xFF0000, 0xFF00, 0xFF}).outcome,
-            Outcome::Unsupported);
-  EXPECT_EQ(chooseRowConverter({0x20, 8, 0, 0, 0}).outcome, Outcome::None);
-  EXPECT_EQ(chooseRowConverter({kPixelFormatRgb, 32, 0xFF, 0xFF00, 0xFF0000}).converter,
-            rowToBgr32);
-  EXPECT_EQ(chooseRowConverter({kPixelFormatRgb, 16, 0x001F, 0x07E0, 0xF800}).converter,
-            rowToBgr565);
-  // Masks that say nothing usable: a choice is made, but no converter shows anything.
-  const ConverterChoice odd = chooseRowConverter({kPixelFormatRgb, 32, 0xFF00, 0xFF000000, 0xFF0000});
-  EXPECT_EQ(odd.outcome, Outcome::Converter);
-  EXPECT_EQ(odd.converter, nullptr);
+  constexpr std::uint32_t rgb = platform::kPixelFormatRgb;
+  struct Case {
+    platform::PixelFormat format;
+    Outcome outcome;
+    RowConverter converter;
+    std::uint32_t bits;
+  };
+  const Case cases[] = {
+      {{rgb, 16, 0xF800, 0x07E0, 0x001F}, Outcome::Converter, rowToRgb565, 16},
+      {{rgb, 16, 0x7C00, 0x03E0, 0x001F}, Outcome::Converter, rowToRgb1555, 16},
+      {{rgb, 16, 0x001F, 0x07E0, 0xF800}, Outcome::Converter, rowToBgr565, 16},
+      {{rgb, 16, 0x001F, 0x03E0, 0x7C00}, Outcome::Converter, rowToBgr1555, 16},
+      {{rgb, 16, 0xF800, 0x001F, 0x07E0}, Outcome::Converter, nullptr, 16},  // shows nothing
+      {{rgb, 32, 0xFF0000, 0xFF00, 0xFF}, Outcome::Converter, rowCopy32, 32},
+      {{rgb, 32, 0xFF, 0xFF00, 0xFF0000}, Outcome::Converter, rowToBgr32, 32},
+      {{rgb, 32, 0xFF00, 0xFF000000, 0xFF0000}, Outcome::Converter, nullptr, 32},
+      {{rgb, 24, 0xFF0000, 0xFF00, 0xFF}, Outcome::Unsupported, nullptr, 0},
+      {{0x20, 8, 0, 0, 0}, Outcome::None, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    const ConverterChoice choice = chooseRowConverter(c.format);
+    EXPECT_TRUE(choice.outcome == c.outcome && choice.converter == c.converter &&
+                choice.bitsPerPixel == c.bits)
+        << c.format.rgbBitCount << " bits, masks " << std::hex << c.format.redMask << " "
+        << c.format.greenMask << " " << c.format.blueMask;
+  }
 }
 
 }  // namespace

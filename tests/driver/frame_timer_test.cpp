@@ -1,10 +1,9 @@
-// Frame timing: the wrapping clock and the frames-per-second windows.
-#include <cmath>
+// Frame timing: the wrapping millisecond clock and the frames-per-second windows.
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "driver/frame_timer.h"
-#include "driver/timeline.h"
 
 namespace quarvel::driver {
 namespace {
@@ -14,67 +13,57 @@ struct ManualClock final : platform::Clock {
   std::uint32_t milliseconds() override { return now; }
 };
 
-TEST(FrameTimer, MeasuresAcrossAClockWrap) {
-  ManualClock clock;
-  FrameTimer timer(clock);
-  EXPECT_EQ(timer.seconds(), 0.0);  // before the first stop
-  clock.now = 4294967291u;
-  timer.start();
-  clock.now = 5;
-  timer.stop();
-  EXPECT_EQ(timer.seconds(), 10 * 0.001);
-}
-
-TEST(FrameTimer, SameMillisecondMeasuresZeroAndSecondsDoesNotReadTheClock) {
-  ManualClock clock;
-  FrameTimer timer(clock);
-  clock.now = 100;
-  timer.start();
-  timer.stop();
-  EXPECT_EQ(timer.seconds(), 0.0);
-  clock.now = 117;
-  timer.stop();
-  timer.start();  // a new frame has started: seconds() still reports the last one
-  clock.now = 500;
-  EXPECT_EQ(timer.seconds(), 17 * 0.001);
-}
-
-TEST(FpsCounter, ReportsOnTheCallAfterASecondAndStartsAnEmptyWindow) {
-  ManualClock clock;
-  FrameTimer timer(clock);
-  FpsCounter counter(&timer);
-  std::vector<double> results;
-  for (int i = 0; i < 11; ++i) {
+TEST(FrameTimer, MeasuresInUnsignedMillisecondsAcrossTheWrap) {
+  struct Case {
+    std::uint32_t start, stop;
+    double seconds;
+  };
+  const Case cases[] = {{4294967291u, 5, 0.010},        // wrapped once
+                        {100, 100, 0.0},                // same millisecond
+                        {0, 4294967295u, 4294967.295},  // unsigned, not -1
+                        {1000, 1017, 0.017}};
+  for (const Case& c : cases) {
+    ManualClock clock;
+    FrameTimer timer(clock);
+    EXPECT_EQ(timer.seconds(), 0.0);  // before the first stop
+    clock.now = c.start;
     timer.start();
-    clock.now += 250;
+    clock.now = c.stop;
     timer.stop();
-    results.push_back(counter.tick());
+    clock.now += 500;
+    timer.start();  // a new frame: seconds() still reports the last one, without the clock
+    EXPECT_EQ(timer.seconds(), c.seconds) << c.start << " to " << c.stop;
   }
-  // The sum reaches exactly 1.0 s on the 4th call; the 5th reports and drops its own frame.
-  EXPECT_EQ(results, (std::vector<double>{0, 0, 0, 0, 4.0, 0, 0, 0, 0, 4.0, 0}));
 }
 
-TEST(FpsCounter, ZeroLengthFramesCountWithoutTime) {
-  ManualClock clock;
-  FrameTimer timer(clock);
-  FpsCounter counter(&timer);
-  timer.start();
-  timer.stop();
-  EXPECT_EQ(counter.tick(), 0.0);
-  EXPECT_EQ(counter.frames, 1u);
-  EXPECT_EQ(counter.accumulated, 0.0);
-}
-
-TEST(Timeline, SceneBoundariesIncludeTheirStart) {
-  EXPECT_EQ(selectScene(0.0f), Scene::Star);
-  EXPECT_EQ(selectScene(std::nextafter(15.0f, 0.0f)), Scene::Star);
-  EXPECT_EQ(selectScene(15.0f), Scene::Rays);
-  EXPECT_EQ(selectScene(std::nextafter(40.0f, 0.0f)), Scene::Rays);
-  EXPECT_EQ(selectScene(40.0f), Scene::Blobs);
-  EXPECT_EQ(selectScene(55.0f), Scene::Greetings);
-  EXPECT_EQ(selectScene(std::nextafter(80.0f, 0.0f)), Scene::Greetings);
-  EXPECT_EQ(selectScene(80.0f), Scene::End);
-  EXPECT_EQ(selectScene(1e9f), Scene::End);
+TEST(FpsCounter, ReportsOnTheCallAfterASecondWithoutItsOwnFrame) {
+  struct Case {
+    const char* name;
+    std::vector<std::uint32_t> frameMs;
+    std::vector<double> reports;
+  };
+  const Case cases[] = {
+      // The sum reaches exactly 1.0 s on the 4th call; the 5th reports 4 / 1.0
+      // and drops its own frame, so the next window starts empty.
+      {"steady",
+       {250, 250, 250, 250, 250, 250, 250, 250, 250, 250, 250},
+       {0, 0, 0, 0, 4.0, 0, 0, 0, 0, 4.0, 0}},
+      {"uneven", {400, 400, 300, 999, 0}, {0, 0, 0, 3 / 1.1, 0}},
+      {"zero-length frames count without time", {0, 0, 1000, 5}, {0, 0, 0, 3.0}},
+  };
+  for (const Case& c : cases) {
+    ManualClock clock;
+    FrameTimer timer(clock);
+    FpsCounter counter(&timer);
+    std::vector<double> got;
+    for (std::uint32_t ms : c.frameMs) {
+      timer.start();
+      clock.now += ms;
+      timer.stop();
+      got.push_back(counter.tick());
+    }
+    EXPECT_EQ(got, c.reports) << c.name;
+  }
 }
 
 }  // namespace
