@@ -1,5 +1,6 @@
-// Display set-up order and fatal texts, presenting onto each kind of surface, and the window
-// procedure, seen through the recording platform.
+// The display: set-up order and fatal texts, presenting onto each kind of surface, the window
+// procedure, and the row converters with the rules that choose them.
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "display/display.h"
+#include "display/row_converters.h"
 #include "support/recording_platform.h"
 
 namespace quarvel::display {
@@ -148,6 +150,7 @@ TEST(DisplayPresent, ScaleTwoReplicatesEachPixelAndBlitsToTheClientArea) {
   RecordingPlatform fake;
   Display display(fake, fake, "Quarvel", 320, 240, 2, 0);
   fillWithCoordinates(display);
+  fake.calls.clear();
   EXPECT_TRUE(display.present());
   const auto& back = *fake.backMemory;
   for (std::uint32_t y : {0u, 7u, 239u}) {
@@ -161,36 +164,47 @@ TEST(DisplayPresent, ScaleTwoReplicatesEachPixelAndBlitsToTheClientArea) {
     }
   }
   EXPECT_TRUE(back.guardsIntact());
-  // The bottom-right corner is converted to screen coordinates first.
-  EXPECT_THAT(fake.callsStartingWith("clientToScreen"),
-              ElementsAre("clientToScreen 646,506", "clientToScreen 0,0"));
-  EXPECT_THAT(fake.callsStartingWith("blit"), ElementsAre("blit primary back 1000,500,1646,1006"));
+  // Windowed, the back surface is not restored, and the client area's
+  // bottom-right corner is converted to screen coordinates first.
+  EXPECT_THAT(fake.calls, ElementsAre("restore primary", "isLost primary", "lock back",
+                                      "unlock back", "clientToScreen 646,506", "clientToScreen 0,0",
+                                      "blit primary back 1000,500,1646,1006"));
 }
 
-TEST(DisplayPresent, WidePitchesAreHonouredAndSixteenBitsConverted) {
-  for (const std::uint32_t bits : {16u, 32u}) {
+TEST(DisplayPresent, OtherSurfacesAreConvertedRowByRowAtTheirPitch) {
+  struct Case {
+    std::uint32_t bits, scale;
+    std::uint8_t fullScreen;
+  };
+  for (const Case& c : {Case{16, 1, 1}, Case{32, 1, 1}, Case{16, 2, 0}}) {
     RecordingPlatform fake;
-    if (bits == 16) fake.failing = {"setDisplayMode32"};
-    fake.format = {platform::kPixelFormatRgb, bits, 0xF800, 0x07E0, 0x001F};
-    if (bits == 32) fake.format = {platform::kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
+    if (c.bits == 16) {  // a 16-bit full-screen mode, or a 16-bit desktop
+      fake.failing = {"setDisplayMode32"};
+      fake.format = {platform::kPixelFormatRgb, 16, 0xF800, 0x07E0, 0x001F};
+    }
     fake.pitchPadding = 200;
-    Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
+    Display display(fake, fake, "Quarvel", 320, 240, c.scale, c.fullScreen);
     display.clear(0x00FFFFFF);
     display.pixels[0] = 0x00FF0000;
     display.pixels[239 * 320 + 319] = 0x000000FF;
     EXPECT_TRUE(display.present());
     const auto& back = *fake.backMemory;
-    ASSERT_EQ(back.pitch, static_cast<std::int32_t>(320 * bits / 8 + 200));
-    if (bits == 16) {
-      EXPECT_TRUE(back.pixel16(0, 0) == 0xF800 && back.pixel16(1, 0) == 0xFFFF &&
-                  back.pixel16(319, 239) == 0x001F);
-    } else {
-      EXPECT_TRUE(back.pixel32(0, 0) == 0xFF0000 && back.pixel32(0, 1) == 0xFFFFFF &&
-                  back.pixel32(319, 239) == 0xFF);
+    const std::uint32_t row = 320 * c.scale * c.bits / 8, last = 320 * c.scale - 1;
+    ASSERT_EQ(back.pitch, static_cast<std::int32_t>(row + 200));
+    for (std::uint32_t k = 0; k < c.scale * c.scale; ++k) {  // every copy of the two pixels
+      const std::uint32_t x = k % c.scale, y = k / c.scale;
+      if (c.bits == 16) {
+        EXPECT_TRUE(back.pixel16(x, y) == 0xF800 && back.pixel16(c.scale + x, y) == 0xFFFF &&
+                    back.pixel16(last - x, last * 3 / 4 - y) == 0x001F)
+            << c.bits << " bits, scale " << c.scale;
+      } else {
+        EXPECT_TRUE(back.pixel32(0, 0) == 0xFF0000 && back.pixel32(0, 1) == 0xFFFFFF &&
+                    back.pixel32(319, 239) == 0xFF);
+      }
     }
     // The padding at the end of every row is left alone.
-    EXPECT_EQ(back.bytes[RecordingPlatform::SurfaceMemory::kGuard + 320 * bits / 8], 0xAB) << bits;
-    EXPECT_TRUE(back.guardsIntact()) << bits;
+    EXPECT_EQ(back.bytes[RecordingPlatform::SurfaceMemory::kGuard + row], 0xAB) << c.bits;
+    EXPECT_TRUE(back.guardsIntact()) << c.bits;
   }
 }
 
@@ -203,6 +217,72 @@ TEST(WindowProc, CloseDestroysAndDestroyPostsQuit) {
   fake.calls.clear();
   EXPECT_EQ(windowProc(fake, 100, platform::kMessageKeyDown, 27, 0), 7);
   EXPECT_THAT(fake.calls, ElementsAre("defaultWindowProcedure 256"));
+}
+
+TEST(RowConverters, BitLayoutsTruncateEveryChannel) {
+  const std::array<std::uint32_t, 7> in = {0x00FFFFFF, 0x00FF0000, 0x0000FF00, 0x000000FF,
+                                           0x00070307, 0x80FFFFFF, 0x00123456};
+  struct Case {
+    const char* name;
+    RowConverter converter;
+    std::array<std::uint32_t, 7> out;
+  };
+  const Case sixteen[] = {
+      {"565", rowToRgb565, {0xFFFF, 0xF800, 0x07E0, 0x001F, 0, 0xFFFF, 0x11AA}},
+      {"1555", rowToRgb1555, {0x7FFF, 0x7C00, 0x03E0, 0x001F, 0, 0xFFFF, 0x08CA}},
+      {"bgr 565", rowToBgr565, {0xFFFF, 0x001F, 0x07E0, 0xF800, 0, 0xFFFF, 0x51A2}},
+      {"bgr 1555", rowToBgr1555, {0x7FFF, 0x001F, 0x03E0, 0x7C00, 0, 0xFFFF, 0x28C2}},
+  };
+  for (const Case& c : sixteen) {
+    std::array<std::uint16_t, 8> out{};
+    out[7] = 0xAAAA;
+    c.converter(in.data(), out.data(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], c.out[i]) << c.name << " pixel " << i;
+    EXPECT_EQ(out[7], 0xAAAA) << c.name;  // nothing past the count
+  }
+  const Case thirtyTwo[] = {
+      {"copy", rowCopy32, in},
+      {"bgr", rowToBgr32, {0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x070307, 0x80FFFFFF, 0x563412}},
+  };
+  for (const Case& c : thirtyTwo) {
+    std::array<std::uint32_t, 8> out{};
+    c.converter(in.data(), out.data(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], c.out[i]) << c.name << " pixel " << i;
+    EXPECT_EQ(out[7], 0u) << c.name;
+  }
+  for (const auto& [mask, bits] : {std::pair{0u, 0}, {0xF800u, 5}, {0xFFFFFFFFu, 32}}) {
+    EXPECT_EQ(countBits(mask), bits) << mask;
+  }
+}
+
+TEST(ConverterSelection, ByFlagsBitCountAndMasks) {
+  using Outcome = ConverterChoice::Outcome;
+  constexpr std::uint32_t rgb = platform::kPixelFormatRgb;
+  struct Case {
+    platform::PixelFormat format;
+    Outcome outcome;
+    RowConverter converter;
+    std::uint32_t bits;
+  };
+  const Case cases[] = {
+      {{rgb, 16, 0xF800, 0x07E0, 0x001F}, Outcome::Converter, rowToRgb565, 16},
+      {{rgb, 16, 0x7C00, 0x03E0, 0x001F}, Outcome::Converter, rowToRgb1555, 16},
+      {{rgb, 16, 0x001F, 0x07E0, 0xF800}, Outcome::Converter, rowToBgr565, 16},
+      {{rgb, 16, 0x001F, 0x03E0, 0x7C00}, Outcome::Converter, rowToBgr1555, 16},
+      {{rgb, 16, 0xF800, 0x001F, 0x07E0}, Outcome::Converter, nullptr, 16},  // shows nothing
+      {{rgb, 32, 0xFF0000, 0xFF00, 0xFF}, Outcome::Converter, rowCopy32, 32},
+      {{rgb, 32, 0xFF, 0xFF00, 0xFF0000}, Outcome::Converter, rowToBgr32, 32},
+      {{rgb, 32, 0xFF00, 0xFF000000, 0xFF0000}, Outcome::Converter, nullptr, 32},
+      {{rgb, 24, 0xFF0000, 0xFF00, 0xFF}, Outcome::Unsupported, nullptr, 0},
+      {{0x20, 8, 0, 0, 0}, Outcome::None, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    const ConverterChoice choice = chooseRowConverter(c.format);
+    EXPECT_TRUE(choice.outcome == c.outcome && choice.converter == c.converter &&
+                choice.bitsPerPixel == c.bits)
+        << c.format.rgbBitCount << " bits, masks " << std::hex << c.format.redMask << " "
+        << c.format.greenMask << " " << c.format.blueMask;
+  }
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ TEST(HeadlessMessages, QuitComesAfterOtherMessagesAndEscapeIsReportedOnce) {
   EXPECT_FALSE(headless.peekMessage(m, true));
   EXPECT_TRUE(headless.destroyWindow(window));
   EXPECT_FALSE(headless.destroyWindow(window));
+  EXPECT_EQ(headless.dispatchMessage({window, kMessageClose, 0, 0}), 0);  // gone: no answer
   EXPECT_EQ(headless.clientRect(window), Rect{});
   EXPECT_TRUE(headless.unregisterClass("c"));
   EXPECT_FALSE(headless.unregisterClass("c"));
