@@ -1,5 +1,5 @@
-// The headless backend: vertical blanks in virtual time, the recorded sound, and messages.
-// (Its threads take turns by deadline; the whole-demo run pins the sound that depends on that.)
+// The headless backend: vertical blanks and sleeping threads in virtual time, the recorded
+// sound, and messages.
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,7 +12,8 @@ namespace {
 TEST(HeadlessTime, FlipsWaitForTheNextVerticalBlankAtTheChosenRate) {
   for (const auto& [fps, starts] :
        {std::pair{60u, std::vector<std::uint32_t>{0, 16, 33, 50, 66, 83, 100}},
-        std::pair{30u, std::vector<std::uint32_t>{0, 33, 66, 100, 133, 166, 200}}}) {
+        std::pair{30u, std::vector<std::uint32_t>{0, 33, 66, 100, 133, 166, 200}},
+        std::pair{0u, std::vector<std::uint32_t>{0, 16, 33, 50, 66, 83, 100}}}) {  // 0: the default
     HeadlessPlatform headless({fps});
     DeviceInterface* first = nullptr;
     ASSERT_EQ(headless.createDevice(first), kOk);
@@ -37,6 +38,36 @@ TEST(HeadlessTime, FlipsWaitForTheNextVerticalBlankAtTheChosenRate) {
     primary->release();
     device->release();
   }
+}
+
+TEST(HeadlessTime, SleepersWakeByDeadlineAndTiesInTheOrderTheyStarted) {
+  using Event = std::pair<char, std::uint32_t>;
+  HeadlessPlatform headless;
+  std::vector<Event> events;
+  struct Context {
+    HeadlessPlatform* platform;
+    std::vector<Event>* events;
+  } context{&headless, &events};
+  headless.sleep(3);
+  const ThreadHandle worker = headless.startTimeCritical(
+      [](void* raw) {
+        auto& c = *static_cast<Context*>(raw);
+        for (int i = 0; i < 3; ++i) {
+          c.events->push_back({'w', c.platform->milliseconds()});
+          c.platform->sleep(5);
+        }
+      },
+      &context);
+  ASSERT_NE(worker, 0u);
+  // The worker is due at once, at 3 ms, like the main thread's zero sleep, which
+  // started first and so goes first.
+  for (const std::uint32_t ms : {0u, 7u, 7u, 20u}) {
+    headless.sleep(ms);
+    events.push_back({'m', headless.milliseconds()});
+  }
+  headless.forget(worker);  // it ended at 18 ms
+  EXPECT_EQ(events, (std::vector<Event>{
+                        {'m', 3}, {'w', 3}, {'w', 8}, {'m', 10}, {'w', 13}, {'m', 17}, {'m', 37}}));
 }
 
 TEST(HeadlessSound, PlaysFortyFourThousandOneHundredFramesPerVirtualSecond) {

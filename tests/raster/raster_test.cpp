@@ -1,5 +1,5 @@
 // The polygon pipeline: clip planes and polygon order, triangle coverage and depth keys, and the
-// mesh renderer's viewport, culling, head-light colour, depth between meshes and near cuts.
+// mesh renderer's viewport, culling, head-light colour and near cuts.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -298,16 +298,6 @@ TEST(MeshRenderer, CullingAndHeadLightColour) {
   EXPECT_EQ(culled.drawn(), 0);
   culled.draw({{-1, -1, -3}, {-1, 1, -3}, {0.5f, 0, -3}}, {0, 2, 1});
   EXPECT_GT(culled.drawn(), 0);
-}
-
-TEST(MeshRenderer, NearerMeshHidesTheFartherInEitherOrder) {
-  for (int nearFirst = 0; nearFirst < 2; ++nearFirst) {
-    Frame frame;
-    if (nearFirst) frame.draw(square(0.5f, -2), kSquare, 1, 0, 0);
-    frame.draw(square(3, -6), kSquare, 0, 0, 1);
-    if (!nearFirst) frame.draw(square(0.5f, -2), kSquare, 1, 0, 0);
-    EXPECT_TRUE(frame.at(160, 120) == 0x01FF0000u && frame.at(40, 120) == 0x010000FFu);
-  }
 }
 
 TEST(MeshRenderer, CutsAtTheNearPlaneAndSkipsNonFiniteCorners) {
