@@ -70,6 +70,16 @@ TEST(HeadlessTime, SleepersWakeByDeadlineAndTiesInTheOrderTheyStarted) {
                         {'m', 3}, {'w', 3}, {'w', 8}, {'m', 10}, {'w', 13}, {'m', 17}, {'m', 37}}));
 }
 
+TEST(HeadlessTime, AThreadLeftBehindEndsTheProcessWithAMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        HeadlessPlatform headless;
+        headless.startTimeCritical([](void*) {}, nullptr);  // never waited for, never forgotten
+      },
+      "headless: a thread outlived its scheduler");
+}
+
 TEST(HeadlessSound, PlaysFortyFourThousandOneHundredFramesPerVirtualSecond) {
   HeadlessPlatform headless;
   EXPECT_EQ(headless.openDevice({2, 22050, 16}), nullptr);  // only 16-bit stereo at 44100 Hz
@@ -105,6 +115,8 @@ TEST(HeadlessMessages, QuitComesAfterOtherMessagesAndEscapeIsReportedOnce) {
                                 1, "c"};
   ASSERT_TRUE(headless.registerClass(windowClass));
   EXPECT_FALSE(headless.registerClass(windowClass));
+  EXPECT_FALSE(headless.registerClass({3, nullptr, 1, "no procedure"}));
+  EXPECT_FALSE(headless.registerClass({3, windowClass.procedure, 1, nullptr}));
   headless.postQuitMessage(4);
   const WindowHandle window = headless.createWindow({0, "c", "t", 0, 320, 240});
   EXPECT_EQ(headless.clientRect(window), (Rect{0, 0, 320, 240}));
