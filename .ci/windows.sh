@@ -81,8 +81,8 @@ wineserver -p
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 step "unit tests under Wine"
-# One at a time: some tests share fixed names of temporary files.
-ctest --preset mingw >"$work/ctest.log" 2>&1 || { tail -60 "$work/ctest.log"; fail "unit tests under Wine"; }
+# Two at a time: every test that writes files names them after itself and its process.
+ctest --preset mingw -j2 >"$work/ctest.log" 2>&1 || { tail -60 "$work/ctest.log"; fail "unit tests under Wine"; }
 tail -3 "$work/ctest.log"
 
 # --- the demo ----------------------------------------------------------------

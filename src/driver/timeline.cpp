@@ -38,9 +38,11 @@ void drawStarScene(Stage& s) {
   effects::fadeFrame(s.frame);
 
   s.renderer.clearDepth(0.0f);
-  s.renderer.model =
-      math::multiply(math::rotationY(st.angle),
-                     math::translation(4.0f * std::sin(st.angle), 4.0f * std::cos(st.angle), -7.0f));
+  // Sine and cosine of the float angle in double, each product rounded once.
+  const double angle = st.angle;
+  s.renderer.model = math::multiply(
+      math::rotationY(st.angle), math::translation(static_cast<float>(4.0 * std::sin(angle)),
+                                                   static_cast<float>(4.0 * std::cos(angle)), -7.0f));
   s.renderer.projection = math::perspective(st.zoomFov, kAspect, kNear, kFar);
   renderFirstMesh(s.renderer, s.star, static_cast<float>(st.redLevel), 0.5f, 1.0f);
 }

@@ -46,9 +46,14 @@ ParticleSystem::ParticleSystem(std::uint32_t particleCount, math::Vec3 start, De
 
 void ParticleSystem::move(double dt) {
   if (active == 0) return;
+  // The ellipse's half-axes are float products; the swirl, the sums and the dt
+  // product stay in double, so each position is rounded once, when stored.
+  const float halfWidth = 80 * (5 - swing);
+  const float halfHeight = 24 * swing;
   for (Particle& p : particles) {
-    const float swirlX = 80 * (5 - swing) * std::cos(p.heading);
-    const float swirlY = 24 * swing * std::sin(p.heading);
+    const double heading = p.heading;
+    const double swirlX = halfWidth * std::cos(heading);
+    const double swirlY = halfHeight * std::sin(heading);
     p.position.x = static_cast<float>(p.position.x + dt * (p.velocity.x + swirlX));
     p.position.y = static_cast<float>(p.position.y + dt * (p.velocity.y + swirlY));
     p.heading = static_cast<float>(p.heading + kTwoDegrees);

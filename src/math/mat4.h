@@ -29,10 +29,12 @@ inline Mat4 translation(float tx, float ty, float tz) {
   return r;
 }
 
-// A positive angle (radians) turns +z towards +x.
+// A positive angle (radians) turns +z towards +x. The sine and cosine are
+// taken in double and rounded once: the float library functions are not
+// correctly rounded and would differ by an ulp for some angles.
 inline Mat4 rotationY(float angle) {
-  const float c = std::cos(angle);
-  const float s = std::sin(angle);
+  const auto c = static_cast<float>(std::cos(static_cast<double>(angle)));
+  const auto s = static_cast<float>(std::sin(static_cast<double>(angle)));
   Mat4 r{};
   r.m[0] = c;
   r.m[2] = -s;

@@ -1,4 +1,7 @@
-// Display set-up order, fatal paths, presenting onto every kind of surface, and the window procedure.
+// The display: set-up order and fatal texts, presenting onto each kind of surface, the window
+// procedure, and the row converters with the rules that choose them.
+#include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -6,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "display/display.h"
+#include "display/row_converters.h"
 #include "support/recording_platform.h"
 
 namespace quarvel::display {
@@ -14,23 +18,15 @@ namespace {
 using quarvel::testing::RecordingPlatform;
 using ::testing::ElementsAre;
 
-std::vector<std::string> withoutPeeks(const std::vector<std::string>& calls) {
-  std::vector<std::string> out;
-  for (const auto& c : calls) {
-    if (c.rfind("peekMessage", 0) != 0) out.push_back(c);
-  }
-  return out;
-}
-
-TEST(DisplayConstruction, FullScreenCallsInOrder) {
+TEST(DisplayConstruction, FullScreenCallsInOrderAndReleasesInReverse) {
   RecordingPlatform fake;
   {
     Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
-    EXPECT_EQ(display.rowConverter, rowCopy32);
-    EXPECT_EQ(display.pixelCount, 76800u);
+    EXPECT_TRUE(display.rowConverter == rowCopy32 && display.pixelCount == 76800);
+    EXPECT_EQ(display.pixels[76799], 0u);  // starts black
   }
   EXPECT_THAT(
-      withoutPeeks(fake.calls),
+      fake.calls,
       ElementsAre("loadArrowCursor", "registerClass project_screen style=3",
                   "adjustWindowRect 320x240 style=2415919104 ex=262144",
                   "createWindow project_screen \"Quarvel\" style=2415919104 ex=262144 size=320x240",
@@ -38,79 +34,50 @@ TEST(DisplayConstruction, FullScreenCallsInOrder) {
                   "setCooperativeLevel 100 17", "setDisplayMode 320x240x32",
                   "createSurface primary flags=33 caps=16920 count=1 size=0x0",
                   "getAttachedSurface primary 4", "getPixelFormat primary",
-                  // destruction: framebuffer, primary (its back buffer goes with it), device, class
+                  // the back buffer goes with the primary in full screen
                   "release primary", "release directDraw", "unregisterClass project_screen"));
 }
 
-TEST(DisplayConstruction, WindowedScaleTwoSizesTheClientAreaAndBackSurface) {
+TEST(DisplayConstruction, WindowedScaleTwoAndTheSharedClass) {
   RecordingPlatform fake;
-  Display display(fake, fake, "Quarvel", 320, 240, 2, 0);
-  EXPECT_EQ(display.width, 320u);
-  EXPECT_EQ(display.height, 240u);
-  // Client 640 x 480 grown by the fake's borders (3 each side, 20 more on top).
-  EXPECT_GE(fake.indexOf("createWindow project_screen \"Quarvel\" style=281673728 ex=262144 "
-                         "size=646x506"),
-            0);
-  EXPECT_GE(fake.indexOf("setCooperativeLevel 100 8"), 0);
-  EXPECT_GE(fake.indexOf("createSurface primary flags=1 caps=16896"), 0);
-  EXPECT_GE(fake.indexOf("createSurface back flags=7 caps=64 count=0 size=640x480"), 0);
-  EXPECT_LT(fake.indexOf("createClipper"), fake.indexOf("setClipperWindow"));
-  EXPECT_LT(fake.indexOf("setClipperWindow"), fake.indexOf("setClipper primary"));
-  EXPECT_EQ(fake.indexOf("setDisplayMode"), -1);
-}
-
-TEST(DisplayConstruction, ClassIsRegisteredByTheFirstAndRemovedByTheLast) {
-  RecordingPlatform fake;
-  auto first = std::make_unique<Display>(fake, fake, "a", 320, 240, 1, 0);
+  auto first = std::make_unique<Display>(fake, fake, "Quarvel", 320, 240, 2, 0);
+  EXPECT_TRUE(first->width == 320 && first->height == 240);
+  // The client area 640 x 480, grown by the fake's borders (3 a side, 20 more on top).
+  EXPECT_THAT(
+      fake.calls,
+      ElementsAre("loadArrowCursor", "registerClass project_screen style=3",
+                  "adjustWindowRect 640x480 style=281673728 ex=262144",
+                  "createWindow project_screen \"Quarvel\" style=281673728 ex=262144 "
+                  "size=646x506",
+                  "createDevice", "queryDrawDevice", "release firstInterface",
+                  "setCooperativeLevel 100 8",
+                  "createSurface primary flags=1 caps=16896 count=0 size=0x0",
+                  "createSurface back flags=7 caps=64 count=0 size=640x480", "createClipper",
+                  "setClipperWindow 100", "setClipper primary", "getPixelFormat primary"));
   auto second = std::make_unique<Display>(fake, fake, "b", 320, 240, 1, 0);
   EXPECT_EQ(fake.callsStartingWith("registerClass").size(), 1u);
   first.reset();
   EXPECT_TRUE(fake.callsStartingWith("unregisterClass").empty());
   second.reset();
   EXPECT_EQ(fake.callsStartingWith("unregisterClass").size(), 1u);
-  // The windowed back surface is the display's own and is released with it.
-  EXPECT_EQ(fake.callsStartingWith("release back").size(), 2u);
+  EXPECT_EQ(fake.callsStartingWith("release back").size(), 2u);  // windowed backs are our own
 }
 
-TEST(DisplayConstruction, FallsBackToSixteenBits) {
+TEST(DisplayConstruction, SixteenBitFallbackAndFormatsWithoutAConverter) {
   RecordingPlatform fake;
   fake.failing = {"setDisplayMode32"};
   fake.format = {platform::kPixelFormatRgb, 16, 0xF800, 0x07E0, 0x001F};
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
+  Display sixteen(fake, fake, "Quarvel", 320, 240, 1, 1);
   EXPECT_THAT(fake.callsStartingWith("setDisplayMode"),
               ElementsAre("setDisplayMode 320x240x32", "setDisplayMode 320x240x16"));
-  EXPECT_EQ(display.rowConverter, rowToRgb565);
-}
-
-TEST(DisplayConstruction, NonRgbFormatLeavesNoConverter) {
-  RecordingPlatform fake;
-  fake.format = {0x20, 8, 0, 0, 0};
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
+  EXPECT_EQ(sixteen.rowConverter, rowToRgb565);
+  RecordingPlatform palette;
+  palette.format = {0x20, 8, 0, 0, 0};
+  Display display(palette, palette, "Quarvel", 320, 240, 1, 1);
   EXPECT_EQ(display.rowConverter, nullptr);
-  fake.backMemory->bytes.assign(fake.backMemory->bytes.size(), 0xAB);
-  EXPECT_TRUE(display.present());
-  EXPECT_EQ(fake.backMemory->pixel32(0, 0), 0xABABABABu);  // nothing it could show
-  EXPECT_EQ(fake.callsStartingWith("flip").size(), 1u);
-}
-
-struct FatalCase {
-  std::string failing;
-  std::uint8_t fullScreen;
-  std::string text;
-};
-
-class DisplayFatal : public ::testing::TestWithParam<FatalCase> {};
-
-void constructWithFailure(const FatalCase& c) {
-  RecordingPlatform fake;
-  if (c.failing == "format24") {
-    fake.format = {platform::kPixelFormatRgb, 24, 0xFF0000, 0xFF00, 0xFF};
-  } else if (c.failing == "setDisplayMode") {
-    fake.failing = {"setDisplayMode32", "setDisplayMode16"};
-  } else {
-    fake.failing = {c.failing};
-  }
-  Display display(fake, fake, "Quarvel", 320, 240, 1, c.fullScreen);
+  EXPECT_TRUE(display.present());  // nothing it could show, but the flip still happens
+  EXPECT_EQ(palette.backMemory->pixel32(0, 0), 0xABABABABu);
+  EXPECT_EQ(palette.callsStartingWith("flip").size(), 1u);
 }
 
 // Exit code -1 as the parent sees it: Windows keeps all 32 bits, POSIX only the low byte.
@@ -120,37 +87,41 @@ constexpr int kMinusOneStatus = -1;
 constexpr int kMinusOneStatus = 255;
 #endif
 
-TEST_P(DisplayFatal, ShowsItsTextAndExitsWithMinusOne) {
+TEST(DisplayConstruction, EveryCheckedStepShowsItsTextAndExitsWithMinusOne) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(constructWithFailure(GetParam()), ::testing::ExitedWithCode(kMinusOneStatus),
-              "messageBox: " + GetParam().text + "\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryCheckedStep, DisplayFatal,
-    ::testing::Values(
-        FatalCase{"registerClass", 1, "Error registering window class"},
-        FatalCase{"createDevice", 1, "Directdraw UNABLE to load"},
-        FatalCase{"queryDrawDevice", 1, "Directdraw interface NOT aquired"},
-        FatalCase{"setCooperativeLevel", 1, "Directdraw NOT able to set Cooperative Level"},
-        FatalCase{"setCooperativeLevel", 0, "Directdraw NOT able to set Cooperative Level"},
-        FatalCase{"setDisplayMode", 1, "Could not find a supported ddraw pixelformat mode"},
-        FatalCase{"createPrimary", 1, "Unable to create ddraw surface"},
-        FatalCase{"createClipper", 0, "Failed to create clipper"},
-        FatalCase{"setClipperWindow", 0, "failed to set clipper window"},
-        FatalCase{"setClipper", 0, "failed to apply clipper to surface"},
-        FatalCase{"format24", 1, "Unknown or unsupported adapterformat"}));
-
-// A framebuffer where every pixel says where it is.
-void fillWithCoordinates(Display& display) {
-  for (std::uint32_t y = 0; y < display.height; ++y) {
-    for (std::uint32_t x = 0; x < display.width; ++x) {
-      display.pixels[y * display.width + x] = (y << 12) | x;
-    }
+  const char* cases[][3] = {
+      {"registerClass", "1", "Error registering window class"},
+      {"createDevice", "1", "Directdraw UNABLE to load"},
+      {"queryDrawDevice", "1", "Directdraw interface NOT aquired"},
+      {"setCooperativeLevel", "1", "Directdraw NOT able to set Cooperative Level"},
+      {"setCooperativeLevel", "0", "Directdraw NOT able to set Cooperative Level"},
+      {"setDisplayMode", "1", "Could not find a supported ddraw pixelformat mode"},
+      {"createPrimary", "1", "Unable to create ddraw surface"},
+      {"createClipper", "0", "Failed to create clipper"},
+      {"setClipperWindow", "0", "failed to set clipper window"},
+      {"setClipper", "0", "failed to apply clipper to surface"},
+      {"format24", "1", "Unknown or unsupported adapterformat"}};
+  for (const auto& [step, fullScreen, text] : cases) {
+    EXPECT_EXIT(
+        {
+          RecordingPlatform fake;
+          fake.failing = {step};
+          if (fake.fails("format24")) fake.format.rgbBitCount = 24;
+          Display display(fake, fake, "Quarvel", 320, 240, 1, fullScreen[0] == '1');
+        },
+        ::testing::ExitedWithCode(kMinusOneStatus), std::string("messageBox: ") + text + "\n")
+        << step;
   }
 }
 
-TEST(DisplayPresent, FullScreenCopiesAndFlips) {
+// A framebuffer where every pixel says where it is.
+void fillWithCoordinates(Display& display) {
+  for (std::uint32_t i = 0; i < display.pixelCount; ++i) {
+    display.pixels[i] = (i / display.width) << 12 | i % display.width;
+  }
+}
+
+TEST(DisplayPresent, FullScreenCopiesFlipsAndSkipsWhatCannotBeShown) {
   RecordingPlatform fake;
   Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
   fillWithCoordinates(display);
@@ -158,89 +129,83 @@ TEST(DisplayPresent, FullScreenCopiesAndFlips) {
   EXPECT_TRUE(display.present());
   EXPECT_THAT(fake.calls, ElementsAre("restore primary", "restore back", "isLost primary",
                                       "lock back", "unlock back", "flip primary back"));
-  EXPECT_EQ(fake.backMemory->pixel32(0, 0), 0u);
   EXPECT_EQ(fake.backMemory->pixel32(319, 239), (239u << 12) | 319u);
+  EXPECT_EQ(fake.backMemory->pixel32(17, 101), (101u << 12) | 17u);
   EXPECT_TRUE(fake.backMemory->guardsIntact());
+  fake.failing = {"lock"};
+  fake.calls.clear();
+  EXPECT_TRUE(display.present());  // the lock failed: no copy and no flip
+  EXPECT_EQ(fake.calls.back(), "lock back");
+  fake.failing = {"lost"};
+  fake.calls.clear();
+  EXPECT_FALSE(display.present());
+  EXPECT_THAT(fake.calls, ElementsAre("restore primary", "restore back", "isLost primary"));
+  fake.calls.clear();
+  display.clear(0x123456);
+  EXPECT_TRUE(fake.calls.empty());
+  EXPECT_TRUE(display.pixels[0] == 0x123456 && display.pixels[76799] == 0x123456);
 }
 
-TEST(DisplayPresent, ScaleTwoReplicatesEachPixelIntoASquare) {
+TEST(DisplayPresent, ScaleTwoReplicatesEachPixelAndBlitsToTheClientArea) {
   RecordingPlatform fake;
   Display display(fake, fake, "Quarvel", 320, 240, 2, 0);
   fillWithCoordinates(display);
+  fake.calls.clear();
   EXPECT_TRUE(display.present());
   const auto& back = *fake.backMemory;
   for (std::uint32_t y : {0u, 7u, 239u}) {
     for (std::uint32_t x : {0u, 5u, 319u}) {
       const std::uint32_t expected = (y << 12) | x;
-      EXPECT_EQ(back.pixel32(2 * x, 2 * y), expected);
-      EXPECT_EQ(back.pixel32(2 * x + 1, 2 * y), expected);
-      EXPECT_EQ(back.pixel32(2 * x, 2 * y + 1), expected);
-      EXPECT_EQ(back.pixel32(2 * x + 1, 2 * y + 1), expected);
+      EXPECT_TRUE(back.pixel32(2 * x, 2 * y) == expected &&
+                  back.pixel32(2 * x + 1, 2 * y) == expected &&
+                  back.pixel32(2 * x, 2 * y + 1) == expected &&
+                  back.pixel32(2 * x + 1, 2 * y + 1) == expected)
+          << x << "," << y;
     }
   }
   EXPECT_TRUE(back.guardsIntact());
-  // The blit goes to the client area in screen coordinates, bottom-right corner converted first.
-  EXPECT_THAT(fake.callsStartingWith("clientToScreen"),
-              ElementsAre("clientToScreen 646,506", "clientToScreen 0,0"));
-  EXPECT_THAT(fake.callsStartingWith("blit"), ElementsAre("blit primary back 1000,500,1646,1006"));
+  // Windowed, the back surface is not restored, and the client area's
+  // bottom-right corner is converted to screen coordinates first.
+  EXPECT_THAT(fake.calls, ElementsAre("restore primary", "isLost primary", "lock back",
+                                      "unlock back", "clientToScreen 646,506", "clientToScreen 0,0",
+                                      "blit primary back 1000,500,1646,1006"));
 }
 
-TEST(DisplayPresent, SixteenBitSurfaceWithAWidePitchIsConvertedRowByRow) {
-  RecordingPlatform fake;
-  fake.failing = {"setDisplayMode32"};
-  fake.format = {platform::kPixelFormatRgb, 16, 0xF800, 0x07E0, 0x001F};
-  fake.pitchPadding = 200;
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
-  display.clear(0x00FFFFFF);
-  display.pixels[0] = 0x00FF0000;
-  display.pixels[239 * 320 + 319] = 0x000000FF;
-  EXPECT_TRUE(display.present());
-  const auto& back = *fake.backMemory;
-  EXPECT_EQ(back.pitch, 840);
-  EXPECT_EQ(back.pixel16(0, 0), 0xF800);
-  EXPECT_EQ(back.pixel16(1, 0), 0xFFFF);
-  EXPECT_EQ(back.pixel16(319, 239), 0x001F);
-  // The padding at the end of every row is left alone.
-  EXPECT_EQ(back.bytes[RecordingPlatform::SurfaceMemory::kGuard + 640], 0xAB);
-  EXPECT_TRUE(back.guardsIntact());
-}
-
-TEST(DisplayPresent, ThirtyTwoBitSurfaceWithAWidePitchHonoursThePitch) {
-  RecordingPlatform fake;
-  fake.pitchPadding = 4096;
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
-  fillWithCoordinates(display);
-  EXPECT_TRUE(display.present());
-  EXPECT_EQ(fake.backMemory->pixel32(17, 101), (101u << 12) | 17u);
-  EXPECT_TRUE(fake.backMemory->guardsIntact());
-}
-
-TEST(DisplayPresent, LostPrimaryDrawsNothing) {
-  RecordingPlatform fake;
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
-  fake.failing = {"lost"};
-  fake.calls.clear();
-  EXPECT_FALSE(display.present());
-  EXPECT_THAT(fake.calls, ElementsAre("restore primary", "restore back", "isLost primary"));
-}
-
-TEST(DisplayPresent, FailedLockSkipsTheCopyAndTheFlip) {
-  RecordingPlatform fake;
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
-  fake.failing = {"lock"};
-  EXPECT_TRUE(display.present());
-  EXPECT_TRUE(fake.callsStartingWith("flip").empty());
-  EXPECT_TRUE(fake.callsStartingWith("unlock").empty());
-}
-
-TEST(DisplayClear, FillsTheFramebufferOnly) {
-  RecordingPlatform fake;
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
-  EXPECT_EQ(display.pixels[12345], 0u);  // starts black
-  fake.calls.clear();
-  display.clear(0x123456);
-  for (std::uint32_t i = 0; i < display.pixelCount; ++i) ASSERT_EQ(display.pixels[i], 0x123456u);
-  EXPECT_TRUE(fake.calls.empty());
+TEST(DisplayPresent, OtherSurfacesAreConvertedRowByRowAtTheirPitch) {
+  struct Case {
+    std::uint32_t bits, scale;
+    std::uint8_t fullScreen;
+  };
+  for (const Case& c : {Case{16, 1, 1}, Case{32, 1, 1}, Case{16, 2, 0}}) {
+    RecordingPlatform fake;
+    if (c.bits == 16) {  // a 16-bit full-screen mode, or a 16-bit desktop
+      fake.failing = {"setDisplayMode32"};
+      fake.format = {platform::kPixelFormatRgb, 16, 0xF800, 0x07E0, 0x001F};
+    }
+    fake.pitchPadding = 200;
+    Display display(fake, fake, "Quarvel", 320, 240, c.scale, c.fullScreen);
+    display.clear(0x00FFFFFF);
+    display.pixels[0] = 0x00FF0000;
+    display.pixels[239 * 320 + 319] = 0x000000FF;
+    EXPECT_TRUE(display.present());
+    const auto& back = *fake.backMemory;
+    const std::uint32_t row = 320 * c.scale * c.bits / 8, last = 320 * c.scale - 1;
+    ASSERT_EQ(back.pitch, static_cast<std::int32_t>(row + 200));
+    for (std::uint32_t k = 0; k < c.scale * c.scale; ++k) {  // every copy of the two pixels
+      const std::uint32_t x = k % c.scale, y = k / c.scale;
+      if (c.bits == 16) {
+        EXPECT_TRUE(back.pixel16(x, y) == 0xF800 && back.pixel16(c.scale + x, y) == 0xFFFF &&
+                    back.pixel16(last - x, last * 3 / 4 - y) == 0x001F)
+            << c.bits << " bits, scale " << c.scale;
+      } else {
+        EXPECT_TRUE(back.pixel32(0, 0) == 0xFF0000 && back.pixel32(0, 1) == 0xFFFFFF &&
+                    back.pixel32(319, 239) == 0xFF);
+      }
+    }
+    // The padding at the end of every row is left alone.
+    EXPECT_EQ(back.bytes[RecordingPlatform::SurfaceMemory::kGuard + row], 0xAB) << c.bits;
+    EXPECT_TRUE(back.guardsIntact()) << c.bits;
+  }
 }
 
 TEST(WindowProc, CloseDestroysAndDestroyPostsQuit) {
@@ -252,6 +217,72 @@ TEST(WindowProc, CloseDestroysAndDestroyPostsQuit) {
   fake.calls.clear();
   EXPECT_EQ(windowProc(fake, 100, platform::kMessageKeyDown, 27, 0), 7);
   EXPECT_THAT(fake.calls, ElementsAre("defaultWindowProcedure 256"));
+}
+
+TEST(RowConverters, BitLayoutsTruncateEveryChannel) {
+  const std::array<std::uint32_t, 7> in = {0x00FFFFFF, 0x00FF0000, 0x0000FF00, 0x000000FF,
+                                           0x00070307, 0x80FFFFFF, 0x00123456};
+  struct Case {
+    const char* name;
+    RowConverter converter;
+    std::array<std::uint32_t, 7> out;
+  };
+  const Case sixteen[] = {
+      {"565", rowToRgb565, {0xFFFF, 0xF800, 0x07E0, 0x001F, 0, 0xFFFF, 0x11AA}},
+      {"1555", rowToRgb1555, {0x7FFF, 0x7C00, 0x03E0, 0x001F, 0, 0xFFFF, 0x08CA}},
+      {"bgr 565", rowToBgr565, {0xFFFF, 0x001F, 0x07E0, 0xF800, 0, 0xFFFF, 0x51A2}},
+      {"bgr 1555", rowToBgr1555, {0x7FFF, 0x001F, 0x03E0, 0x7C00, 0, 0xFFFF, 0x28C2}},
+  };
+  for (const Case& c : sixteen) {
+    std::array<std::uint16_t, 8> out{};
+    out[7] = 0xAAAA;
+    c.converter(in.data(), out.data(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], c.out[i]) << c.name << " pixel " << i;
+    EXPECT_EQ(out[7], 0xAAAA) << c.name;  // nothing past the count
+  }
+  const Case thirtyTwo[] = {
+      {"copy", rowCopy32, in},
+      {"bgr", rowToBgr32, {0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000, 0x070307, 0x80FFFFFF, 0x563412}},
+  };
+  for (const Case& c : thirtyTwo) {
+    std::array<std::uint32_t, 8> out{};
+    c.converter(in.data(), out.data(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(out[i], c.out[i]) << c.name << " pixel " << i;
+    EXPECT_EQ(out[7], 0u) << c.name;
+  }
+  for (const auto& [mask, bits] : {std::pair{0u, 0}, {0xF800u, 5}, {0xFFFFFFFFu, 32}}) {
+    EXPECT_EQ(countBits(mask), bits) << mask;
+  }
+}
+
+TEST(ConverterSelection, ByFlagsBitCountAndMasks) {
+  using Outcome = ConverterChoice::Outcome;
+  constexpr std::uint32_t rgb = platform::kPixelFormatRgb;
+  struct Case {
+    platform::PixelFormat format;
+    Outcome outcome;
+    RowConverter converter;
+    std::uint32_t bits;
+  };
+  const Case cases[] = {
+      {{rgb, 16, 0xF800, 0x07E0, 0x001F}, Outcome::Converter, rowToRgb565, 16},
+      {{rgb, 16, 0x7C00, 0x03E0, 0x001F}, Outcome::Converter, rowToRgb1555, 16},
+      {{rgb, 16, 0x001F, 0x07E0, 0xF800}, Outcome::Converter, rowToBgr565, 16},
+      {{rgb, 16, 0x001F, 0x03E0, 0x7C00}, Outcome::Converter, rowToBgr1555, 16},
+      {{rgb, 16, 0xF800, 0x001F, 0x07E0}, Outcome::Converter, nullptr, 16},  // shows nothing
+      {{rgb, 32, 0xFF0000, 0xFF00, 0xFF}, Outcome::Converter, rowCopy32, 32},
+      {{rgb, 32, 0xFF, 0xFF00, 0xFF0000}, Outcome::Converter, rowToBgr32, 32},
+      {{rgb, 32, 0xFF00, 0xFF000000, 0xFF0000}, Outcome::Converter, nullptr, 32},
+      {{rgb, 24, 0xFF0000, 0xFF00, 0xFF}, Outcome::Unsupported, nullptr, 0},
+      {{0x20, 8, 0, 0, 0}, Outcome::None, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    const ConverterChoice choice = chooseRowConverter(c.format);
+    EXPECT_TRUE(choice.outcome == c.outcome && choice.converter == c.converter &&
+                choice.bitsPerPixel == c.bits)
+        << c.format.rgbBitCount << " bits, masks " << std::hex << c.format.redMask << " "
+        << c.format.greenMask << " " << c.format.blueMask;
+  }
 }
 
 }  // namespace

@@ -1,90 +1,108 @@
-// Regression guard for the pictures: hashes of frames from every scene of a headless run at 60 fps.
+// The whole demo once on the headless backend at 60 fps: pinned pictures and sound, the scene
+// boundaries, the frame-rate line, and the blob centres as the first draws of the shared sequence.
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "driver/run_demo.h"
+#include "effects/particle_system.h"
 #include "platform/headless/headless_platform.h"
 
 namespace quarvel::driver {
 namespace {
 
-std::uint64_t hashPixels(const std::uint32_t* pixels, std::size_t count) {
-  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a over the pixel words
-  for (std::size_t i = 0; i < count; ++i) hash = (hash ^ pixels[i]) * 1099511628211ull;
-  return hash;
-}
+constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
+constexpr std::uint64_t kFnvPrime = 1099511628211ull;
 
-struct RunHashes {
-  std::map<std::uint64_t, std::uint64_t> frames;
-  std::uint64_t sound = 0;
-  std::size_t soundSamples = 0;
+struct SceneLog final : FrameObserver {
+  std::vector<Scene> scenes;
+  void frameDrawn(Scene scene) override { scenes.push_back(scene); }
 };
 
-// Runs the demo from the data directory and hashes the frames asked for and
-// everything the sound device played.
-RunHashes runAndHash(const std::map<std::uint64_t, std::uint64_t>& want) {
+// The ten blob centres from the classic runtime sequence (state 1, never
+// seeded): each takes five draws, of which the third and fourth are x and y.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> firstBlobCentres() {
+  std::uint32_t state = 1;
+  const auto next = [&state] {
+    state = state * 214013u + 2531011u;
+    return (state >> 16) & 0x7FFFu;
+  };
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> centres;
+  for (int i = 0; i < 10; ++i) {
+    next();
+    next();
+    const std::uint32_t x = next() % 319 + 1;
+    centres.push_back({x, next() % 239 + 1});
+    next();
+  }
+  return centres;
+}
+
+TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
+  // Frames: mid-opening, the first frame where the star's orbit rounds its
+  // cosine once (it was an ulp off before), the last star frame, the first
+  // frame of every other scene, a greetings frame where a particle lands on
+  // x = 274.5 (274.49997 when its motion was rounded twice), and the last picture.
+  const std::map<std::uint64_t, std::uint64_t> pinned = {
+      {450, 0x841969116150ee57ull},  {794, 0x1b7c04160312f16bull},
+      {899, 0xfa4703a9332b2730ull},  {900, 0xfc27547b74b7a35cull},
+      {2401, 0xe03a813294474e2cull}, {3301, 0xaba9b09a297629d2ull},
+      {3757, 0x8e4ddcf87131c834ull}, {4800, 0x4ef6ed9fd66c51fdull},
+      {4801, 0x4ef6ed9fd66c51fdull},  // the end frame draws nothing: the last picture again
+  };
+  std::map<std::uint64_t, std::uint64_t> got;
+  std::vector<std::uint32_t> firstBlobFrame;
+  platform::headless::HeadlessPlatform headless;
+  headless.setFrameSink(
+      [&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t w, std::uint32_t h) {
+        if (index == 2401) firstBlobFrame.assign(pixels, pixels + std::size_t{w} * h);
+        if (pinned.count(index) == 0) return;
+        std::uint64_t hash = kFnvStart;
+        for (std::size_t i = 0; i < std::size_t{w} * h; ++i) hash = (hash ^ pixels[i]) * kFnvPrime;
+        got[index] = hash;
+      });
+  SceneLog log;
+  effects::ParticleSystem::swing = 1.0f;  // its value at program start
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(QUARVEL_DATA_DIR);
-  platform::headless::HeadlessPlatform headless;
-  RunHashes got;
-  headless.setFrameSink([&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t w,
-                            std::uint32_t h) {
-    if (want.count(index) != 0) got.frames[index] = hashPixels(pixels, std::size_t{w} * h);
-  });
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(runDemo(headless.platform()), 0);
-  ::testing::internal::GetCapturedStdout();
+  EXPECT_EQ(runDemo(headless.platform(), &log), 0);
+  const std::string out = ::testing::internal::GetCapturedStdout();
   std::filesystem::current_path(previous);
-  const auto& sound = headless.recordedSound();
-  got.soundSamples = sound.size();
-  std::uint64_t hash = 14695981039346656037ull;
-  for (const std::int16_t s : sound) {
-    hash = (hash ^ static_cast<std::uint16_t>(s)) * 1099511628211ull;
+
+  for (const auto& [frame, hash] : pinned) {
+    EXPECT_EQ(got[frame], hash) << "frame " << frame << " is now 0x" << std::hex << got[frame];
   }
-  got.sound = hash;
-  return got;
-}
+  // Frames last 16, 17, 17 ms; their float sum reaches 15, 40, 55 and 80 s at
+  // the starts of frames 900, 2401, 3301 and 4801.
+  ASSERT_EQ(log.scenes.size(), 4802u);
+  const std::pair<std::size_t, Scene> boundaries[] = {
+      {899, Scene::Star},       {900, Scene::Rays},   {2400, Scene::Rays},
+      {2401, Scene::Blobs},     {3300, Scene::Blobs}, {3301, Scene::Greetings},
+      {4800, Scene::Greetings}, {4801, Scene::End}};
+  for (const auto& [frame, scene] : boundaries) EXPECT_EQ(log.scenes[frame], scene) << frame;
+  EXPECT_EQ(headless.framesPresented(), 4802u);
+  EXPECT_EQ(out.substr(out.find('['), 5), "[60]\n");
 
-// Frames: the first two, mid-scene and the last of the opening scene, the
-// first frames of the others, and the frame that ends the run.
-const std::map<std::uint64_t, std::uint64_t> kExpected = {
-    {0, 0x80a69197c1fb9325ull},
-    {1, 0x80a69197c1fb9325ull},
-    {450, 0x841969116150ee57ull},
-    {899, 0x11b7700b9ee88dafull},
-    {900, 0xfc27547b74b7a35cull},
-    {901, 0xb135658994bf6bfeull},
-    {1700, 0xc267847dceac67b7ull},
-    {2400, 0x9ffa26479c08ace0ull},
-    {2401, 0xe03a813294474e2cull},
-    {2900, 0x8cf65a14dd1970feull},
-    {3300, 0x0bc305e96ef28926ull},
-    {3301, 0xaba9b09a297629d2ull},
-    {4200, 0xa27cfd46aa1d66abull},
-    {4800, 0x4ef6ed9fd66c51fdull},
-    {4801, 0x4ef6ed9fd66c51fdull},
-};
-
-const std::uint64_t kSoundHash = 0x5e10cf9b15636506ull;
-
-TEST(DemoFrames, EveryScenePictureAndTheSoundAsPinned) {
-  const RunHashes got = runAndHash(kExpected);
-  for (const auto& [frame, hash] : kExpected) {
-    ASSERT_EQ(got.frames.count(frame), 1u) << "frame " << frame << " was never presented";
-    EXPECT_EQ(got.frames.at(frame), hash)
-        << "frame " << frame << " changed: now 0x" << std::hex << got.frames.at(frame);
+  // The blobs were filled before the particles took their draws, so the first
+  // blob frame lights the ten centres of the sequence's first fifty numbers.
+  ASSERT_EQ(firstBlobFrame.size(), 76800u);
+  for (const auto& [x, y] : firstBlobCentres()) {
+    EXPECT_NE(firstBlobFrame[y * 320 + x], 0u) << "blob centre " << x << "," << y;
   }
-  // The end frame draws nothing: the last picture is shown once more.
-  EXPECT_EQ(got.frames.at(4801), got.frames.at(4800));
-  // The music plays from the start of the run until the shutdown, which comes
-  // after the last frame's vertical blank (4802 blanks at 60 Hz) and one 10 ms
-  // wait for the audio worker to end.
+
+  // The music plays from the start until the shutdown, which comes after the
+  // last frame's vertical blank (4802 blanks at 60 Hz) and one 10 ms wait for
+  // the audio worker: 44100 frames a second, two samples each.
   const std::uint64_t ticks = 4802ull * 1000 + 10 * 60;  // a tick is 1/60 ms
-  EXPECT_EQ(got.soundSamples, 2 * (ticks * 44100 / 60000));
-  EXPECT_EQ(got.sound, kSoundHash) << "the sound changed: now 0x" << std::hex << got.sound;
+  const auto& sound = headless.recordedSound();
+  EXPECT_EQ(sound.size(), 2 * (ticks * 44100 / 60000));
+  std::uint64_t hash = kFnvStart;
+  for (const std::int16_t s : sound) hash = (hash ^ static_cast<std::uint16_t>(s)) * kFnvPrime;
+  EXPECT_EQ(hash, 0x5e10cf9b15636506ull) << "the sound is now 0x" << std::hex << hash;
 }
 
 }  // namespace

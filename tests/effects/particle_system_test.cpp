@@ -1,6 +1,6 @@
-// The particle fountain: the order of random draws, rebirth, swing and spin, and the sprite stamp.
+// The particle fountain: the sprite, the order of random draws, motion and its rounding,
+// rebirth, swing and spin, and the sprite stamp.
 #include <array>
-#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -18,146 +18,161 @@ struct Sequence {
     state = state * 214013u + 2531011u;
     return static_cast<int>((state >> 16) & 0x7FFF);
   }
+  // 1 / (a % n + 1) - 1 / (b % n + 1) - c % m + d % m over four draws in order.
+  float speed(int n, int m) {
+    const int a = next(), b = next(), c = next(), d = next();
+    return static_cast<float>(1 / (a % n + 1) - 1 / (b % n + 1) - c % m + d % m);
+  }
 };
 
-int speed(Sequence& s, int n, int m) {
-  const int a = s.next();
-  const int b = s.next();
-  const int c = s.next();
-  const int d = s.next();
-  return 1 / (a % n + 1) - 1 / (b % n + 1) - c % m + d % m;
-}
-
-class ParticleTest : public ::testing::Test {
+class Particles : public ::testing::Test {
  protected:
   void SetUp() override { ParticleSystem::swing = 1.0f; }
   void TearDown() override { ParticleSystem::swing = 1.0f; }
+  DemoRandom random;
 };
 
-TEST_F(ParticleTest, ConstructionDrawsEightNumbersPerParticleInOrder) {
-  DemoRandom random;
+TEST(ParticleSprite, MatchesTheIntensityTable) {
+  // trunc(100 / distance from (3.5, 3.5)), 0 below 33; rows 4..7 mirror rows 3..0.
+  const std::uint32_t rows[4][8] = {{0, 0, 0, 0, 0, 0, 0, 0},
+                                    {0, 0, 34, 39, 39, 34, 0, 0},
+                                    {0, 34, 47, 63, 63, 47, 34, 0},
+                                    {0, 39, 63, 141, 141, 63, 39, 0}};
+  std::vector<std::uint32_t> pixels(64, 0xDEADBEEF);
+  display::Bitmap sprite{pixels.data(), 8, 8};
+  ASSERT_TRUE(fillParticleSprite(sprite));
+  for (std::uint32_t i = 0; i < 64; ++i) {
+    EXPECT_EQ(pixels[i], rows[i < 32 ? i / 8 : 7 - i / 8][i % 8] * 0x010101u)
+        << i % 8 << "," << i / 8;
+  }
+  display::Bitmap wrongSize{pixels.data(), 4, 16};
+  EXPECT_FALSE(fillParticleSprite(wrongSize));
+}
+
+TEST_F(Particles, ConstructionAndRebirthDrawInOrder) {
   random.next();  // the system draws from wherever the shared sequence stands
-  ParticleSystem system(3, {160, 120, 0}, random);
+  ParticleSystem system(40, {10, 20, 0}, random);
   Sequence expected;
   expected.next();
-  for (const Particle& p : system.particles) {
-    EXPECT_EQ(p.position.x, 160.0f);
-    EXPECT_EQ(p.position.y, 120.0f);
-    EXPECT_EQ(p.life, 1.0f);
-    EXPECT_EQ(p.heading, 0.0f);
-    EXPECT_EQ(p.velocity.x, static_cast<float>(speed(expected, 100, 15)));
-    EXPECT_EQ(p.velocity.y, static_cast<float>(speed(expected, 100, 15)));
+  for (Particle& p : system.particles) {
+    EXPECT_TRUE(p.position.x == 10 && p.position.y == 20 && p.life == 1 && p.heading == 0);
+    EXPECT_EQ(p.velocity.x, expected.speed(100, 15));
+    EXPECT_EQ(p.velocity.y, expected.speed(100, 15));
+    p = {{99, 98, 0}, p.velocity, 0.5f, 0};
   }
-  EXPECT_EQ(random.next(), expected.next());
-}
-
-TEST_F(ParticleTest, RebirthOnlyBelowZeroWithTheHeadingTable) {
-  DemoRandom random;
-  ParticleSystem system(1, {10, 20, 0}, random);
-  Particle& p = system.particles[0];
-  p.life = 0.5f;
-  p.position = {99, 98, 0};
-  system.age(0.1);  // 0.5 - 0.5 is exactly 0: not yet reborn
-  EXPECT_EQ(p.life, 0.0f);
-  EXPECT_EQ(p.position.x, 99.0f);
-
-  Sequence expected;
-  for (int i = 0; i < 8; ++i) expected.next();  // the construction's draws
+  system.age(0.1);  // 0.5 - 5 * 0.1 is exactly 0: not yet reborn
+  EXPECT_TRUE(system.particles[0].life == 0 && system.particles[0].position.x == 99);
   system.spin = 0.25f;
   system.age(0.001);
-  const int bonus = 1 / (expected.next() % 1000 + 1);
-  EXPECT_EQ(p.life, static_cast<float>(bonus + expected.next() % 15));
-  EXPECT_EQ(p.velocity.x, static_cast<float>(speed(expected, 10, 50)));
-  EXPECT_EQ(p.velocity.y, static_cast<float>(speed(expected, 10, 50)));
-  const double pi = 3.1415927410125732;
-  const double angles[8] = {0, pi / 2, pi, 3 * pi / 2, 7 * pi / 4, pi / 4, 3 * pi / 4, 5 * pi / 4};
-  EXPECT_EQ(p.heading, static_cast<float>(0.25f + angles[expected.next() % 8]));
-  EXPECT_EQ(p.position.x, 10.0f);
-  EXPECT_EQ(p.position.y, 20.0f);
-  // Spin turned by one degree after each age.
-  EXPECT_EQ(system.spin, static_cast<float>(0.25f + pi / 180));
+  const double pi = 3.1415927410125732;  // the float pi, widened
+  const double added[8] = {0, pi / 2, pi, 3 * pi / 2, 7 * pi / 4, pi / 4, 3 * pi / 4, 5 * pi / 4};
+  unsigned seen = 0;
+  for (const Particle& p : system.particles) {
+    const int bonus = 1 / (expected.next() % 1000 + 1);
+    EXPECT_EQ(p.life, static_cast<float>(bonus + expected.next() % 15));
+    EXPECT_EQ(p.velocity.x, expected.speed(10, 50));
+    EXPECT_EQ(p.velocity.y, expected.speed(10, 50));
+    const int k = expected.next() % 8;
+    seen |= 1u << k;
+    EXPECT_EQ(p.heading, static_cast<float>(0.25f + added[k])) << "k = " << k;
+    EXPECT_TRUE(p.position.x == 10 && p.position.y == 20);
+  }
+  EXPECT_EQ(seen, 0xFFu);  // every added angle was drawn
+  EXPECT_EQ(random.next(), expected.next());
+  EXPECT_EQ(system.spin, static_cast<float>(0.25f + pi / 180));  // one degree per age
 }
 
-TEST_F(ParticleTest, SwingAndSpinMoveEvenWithoutParticlesAndBounceAtTheirBounds) {
-  DemoRandom random;
+TEST_F(Particles, MoveRoundsOnlyWhenStoring) {
+  struct Case {
+    const char* name;
+    float swing, x, y, heading, vx, vy;
+    double dt;
+    float wantX, wantY, wantHeading;
+  };
+  const Case cases[] = {
+      // x gains 0.5 (10 + 80 * 4 cos 0), y gains 0.5 (-4 + 24 sin 0); heading + 2 degrees.
+      {"heading 0", 1, 0, 0, 0, 10, -4, 0.5, 165, -2, 0x1.1df46ap-5f},
+      // cos of the float pi / 2 is -4.37e-8: x moves by 0.5 * 320 of it.
+      {"heading pi/2", 1, 0, 0, 0x1.921fb6p+0f, 0, 0, 0.5, -0x1.d558f4p-18f, 12, 0x1.9b0f5ap+0f},
+      // Half-axes in float, the rest in double: rounding the swirl or the sum
+      // to float, or a float cosine, gives the neighbouring floats.
+      {"rounded once", 0x1.eb855p+0f, 0x1.58599p+5f, 0x1.1e67eap-2f, 0x1.1dd13p+5f, 47, 31, 0.016,
+       0x1.520cc2p+5f, 0x1.8d1b1ep-4f, 0x1.1e18aep+5f},
+  };
+  for (const Case& c : cases) {
+    ParticleSystem system(1, {0, 0, 0}, random);
+    ParticleSystem::swing = c.swing;
+    Particle& p = system.particles[0];
+    p = {{c.x, c.y, 0}, {c.vx, c.vy, 0}, 1, c.heading};
+    system.move(c.dt);
+    EXPECT_TRUE(p.position.x == c.wantX && p.position.y == c.wantY && p.heading == c.wantHeading)
+        << c.name << ": " << p.position.x << " " << p.position.y << " " << p.heading;
+  }
+}
+
+TEST_F(Particles, SwingAndSpinTurnEvenWithoutParticlesButNotWhenInactive) {
   ParticleSystem system(0, {0, 0, 0}, random);
   system.age(0.1);
-  EXPECT_EQ(system.spin, static_cast<float>(3.1415927410125732 / 180));
-  for (int i = 0; i < 50; ++i) system.move(0.016);
-  // 1.0 falls by 0.02 per call; float steps reach 0 and turn round.
-  EXPECT_GE(ParticleSystem::swing, 0.0f);
-  EXPECT_LT(ParticleSystem::swing, 0.05f);
-  for (int i = 0; i < 400; ++i) system.move(0.016);
-  EXPECT_LE(ParticleSystem::swing, 5.0f);
-  EXPECT_GT(system.swingRate, 0.0f);  // rising again after the bottom, before the top
-  for (int i = 0; i < 300; ++i) system.move(0.016);
-  EXPECT_LT(system.swingRate, 0.0f);  // turned at 5
+  EXPECT_EQ(system.spin, 0x1.1df46ap-6f);
+  // 1.0 falls by the float 0.02 per move: 50 moves leave 0x1.ap-22, the 51st turns at 0.
+  const std::array<float, 3> steps[] = {{50, 0x1.ap-22f, 0.02f},
+                                        {51, 0, -0.02f},
+                                        {52, 0.02f, -0.02f},
+                                        {302, 5, 0.02f},
+                                        {553, 0, -0.02f}};
+  int done = 0;
+  for (const auto& [moves, swing, rate] : steps) {
+    for (; done < moves; ++done) system.move(0.016);
+    EXPECT_TRUE(ParticleSystem::swing == swing && system.swingRate == rate) << moves;
+  }
+  ParticleSystem idle(1, {0, 0, 0}, random);
+  idle.active = 0;
+  ParticleSystem::swing = 1;
+  idle.move(1.0);
+  idle.age(1.0);
+  std::uint32_t pixel = 0;
+  display::Bitmap target{&pixel, 1, 1};
+  std::vector<std::uint32_t> white(64, 0xFFFFFF);
+  idle.draw(target, {white.data(), 8, 8});
+  EXPECT_TRUE(ParticleSystem::swing == 1 && idle.spin == 0 && idle.particles[0].life == 1);
+  EXPECT_TRUE(idle.particles[0].position.x == 0 && pixel == 0);
 }
 
-TEST_F(ParticleTest, InactiveSystemDoesNothing) {
-  DemoRandom random;
-  ParticleSystem system(5, {100, 100, 0}, random);
-  system.active = 0;
-  const std::vector<Particle> before = system.particles;
-  system.move(1.0);
-  system.age(1.0);
-  EXPECT_EQ(ParticleSystem::swing, 1.0f);
-  EXPECT_EQ(system.spin, 0.0f);
-  EXPECT_EQ(system.particles[0].position.x, before[0].position.x);
-  EXPECT_EQ(system.particles[0].life, before[0].life);
-  std::vector<std::uint32_t> pixels(16 * 16, 0);
-  display::Bitmap target{pixels.data(), 16, 16};
-  std::array<std::uint32_t, 64> spritePixels{};
-  display::Bitmap sprite{spritePixels.data(), 8, 8};
-  fillParticleSprite(sprite);
-  system.draw(target, sprite);
-  EXPECT_EQ(pixels, std::vector<std::uint32_t>(16 * 16, 0));
-}
-
-TEST_F(ParticleTest, MoveAddsTheSwirlScaledByTheFrameTime) {
-  DemoRandom random;
-  ParticleSystem system(1, {0, 0, 0}, random);
-  Particle& p = system.particles[0];
-  p.velocity = {10, -4, 0};
-  p.heading = 0;
-  system.move(0.5);
-  // swing 1: x gains 0.5 * (10 + 80 * 4 * cos 0), y gains 0.5 * (-4 + 24 * sin 0).
-  EXPECT_EQ(p.position.x, 165.0f);
-  EXPECT_EQ(p.position.y, -2.0f);
-  EXPECT_EQ(p.heading, static_cast<float>(3.1415927410125732 / 90));
-}
-
-TEST_F(ParticleTest, ShadeAndPlotSaturate) {
-  DemoRandom random;
+TEST_F(Particles, ShadeAndPlotSaturate) {
   ParticleSystem system(0, {0, 0, 0}, random);
   EXPECT_EQ(system.shade(0x8D8D8D, 14.0f, 1.0f, 0.0f), 0xFF8D00u);
-  EXPECT_EQ(system.shade(0x222222, 0.5f, 0.5f, 0.5f), 0x111111u);
-  std::uint32_t pixel = 0x01909090;
-  display::Bitmap one{&pixel, 1, 1};
-  plotAdditive(0.0f, 0.0f, 0xFEFEFE, one);
-  EXPECT_EQ(pixel, 0xFFFFFFu);  // half of 0xFE is 0x7F; sums saturate; top byte cleared
-  plotAdditive(0.6f, 0.0f, 0xFFFFFF, one);  // rounds to column 1: outside, ignored
-  EXPECT_EQ(pixel, 0xFFFFFFu);
+  EXPECT_EQ(system.shade(0x222222, -1.0f, 0.5f, 2.0f), 0x001144u);  // clamped to 0..255
+  system.channelMask[0] = 2;
+  system.channelMask[2] = 3;
+  EXPECT_EQ(system.shade(0x102030, 1.0f, 1.0f, 1.0f), 0x202090u);  // masks before the factor
+  std::vector<std::uint32_t> pixels{0x01909090, 0x101010, 0x101010, 0x101010};
+  display::Bitmap square{pixels.data(), 2, 2};
+  plotAdditive(0.0f, 0.0f, 0xFEFEFE, square);   // half of 0xFE is 0x7F; saturated; top byte 0
+  plotAdditive(0.5f, 0.49f, 0x020406, square);  // trunc(x + 0.5): column 1, row 0
+  plotAdditive(-0.6f, 1.4f, 0x204060, square);  // trunc(-0.1) is column 0
+  plotAdditive(1.6f, 0.0f, 0xFFFFFF, square);   // column 2: outside, ignored
+  plotAdditive(1.4f, -0.6f, 0x0A0A0A, square);  // trunc(-0.1) is row 0
+  EXPECT_EQ(pixels, (std::vector<std::uint32_t>{0xFFFFFF, 0x161718, 0x203040, 0x101010}));
 }
 
-TEST_F(ParticleTest, SpriteStampStaysInsideAndReachesTheLastColumn) {
-  DemoRandom random;
-  ParticleSystem system(1, {0, 0, 0}, random);
-  std::array<std::uint32_t, 64> spritePixels{};
-  spritePixels.fill(0x404040);
-  display::Bitmap sprite{spritePixels.data(), 8, 8};
+TEST_F(Particles, SpriteStampSkipsNegativeAndPastTheLastColumnAndTintsEveryTenth) {
+  ParticleSystem system(2, {0, 0, 0}, random);
+  std::vector<std::uint32_t> spritePixels(64, 0x404040);
   std::vector<std::uint32_t> pixels(10 * 4, 0);
   display::Bitmap target{pixels.data(), 10, 4};
-  Particle& p = system.particles[0];
-  p.life = 1.0f;
-  p.position = {5.0f, -2.0f, 0};  // columns 5..12 and rows -2..5 of which 5..9 and 0..3 land
-  system.draw(target, sprite);
-  for (std::uint32_t y = 0; y < 4; ++y) {
-    for (std::uint32_t x = 0; x < 10; ++x) {
-      // The first particle is tinted: 0.2, 0.8 and 0.3 of 0x40, halved.
-      const std::uint32_t expected = x >= 5 ? (6u << 16 | 25u << 8 | 9u) : 0u;
-      EXPECT_EQ(pixels[y * 10 + x], expected) << x << "," << y;
-    }
+  // Particle 0, tinted (0.2, 0.8, 0.3 of 64, halved: 6, 25, 9): X from -0.4,
+  // whose first column is skipped though it would round to 0; columns 1..7.
+  system.particles[0].life = 1;
+  system.particles[0].position = {-0.4f, -2, 0};
+  // Particle 1, untinted with life 2 (128, halved): X 2.6 .. 9.6; 9.6 is past
+  // the last column and skipped, 8.6 lands on it; rows 0..3 of 0..7.
+  system.particles[1].life = 2;
+  system.particles[1].position = {2.6f, 0, 0};
+  system.draw(target, {spritePixels.data(), 8, 8});
+  const std::uint32_t expectedRow[10] = {0,        0x061909, 0x061909, 0x465949, 0x465949,
+                                         0x465949, 0x465949, 0x465949, 0x404040, 0x404040};
+  for (std::uint32_t i = 0; i < pixels.size(); ++i) {
+    EXPECT_EQ(pixels[i], expectedRow[i % 10]) << i % 10 << "," << i / 10;
   }
 }
 

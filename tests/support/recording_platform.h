@@ -1,15 +1,19 @@
 // A scriptable fake platform for tests: records every call, fails any step on request.
 #pragma once
 
-#include <cstdint>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -17,111 +21,209 @@
 namespace quarvel::testing {
 
 // Every call is appended to `calls` as a short text ("setDisplayMode 320x240x32").
-// A step named in `failing` fails: the call names are those texts' first words,
-// plus "setDisplayMode32", "setDisplayMode16", "createPrimary", "createBack" and
-// "lost" (the primary surface reports itself lost).
+// A step named in `failing` fails: the names are those texts' first words, plus
+// "setDisplayMode32", "setDisplayMode16", "createPrimary" and "lost" (the primary
+// reports itself lost).
 class RecordingPlatform final : public platform::WindowSystem,
                                 public platform::DrawSystem,
                                 public platform::SoundSystem,
                                 public platform::Clock,
                                 public platform::Threads {
  public:
-  RecordingPlatform();
-  ~RecordingPlatform() override;
-
+  ~RecordingPlatform() override {
+    for (auto& [handle, thread] : threads_) thread.join();
+  }
   platform::Platform platform() { return {*this, *this, *this, *this, *this}; }
-
   bool fails(const std::string& step) const { return failing.count(step) != 0; }
-  // Calls whose text starts with `prefix`, in order.
-  std::vector<std::string> callsStartingWith(const std::string& prefix) const;
-  // Index of the first call starting with `prefix`, or -1.
-  int indexOf(const std::string& prefix) const;
+  // Records the parts as one text; safe from any thread (the music worker records too).
+  template <typename... Parts>
+  void record(const Parts&... parts) {
+    std::ostringstream text;
+    (text << ... << parts);
+    std::lock_guard lock(recordMutex_);
+    calls.push_back(text.str());
+  }
+  // Records, then fails if `step` is in `failing`.
+  template <typename... Parts>
+  platform::Result step(const std::string& name, const Parts&... parts) {
+    record(name, parts...);
+    return fails(name) ? platform::kFailed : platform::kOk;
+  }
+  // Calls whose text starts with `prefix`, in order; the index of the first, or -1.
+  std::vector<std::string> callsStartingWith(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& c : calls) {
+      if (c.rfind(prefix, 0) == 0) out.push_back(c);
+    }
+    return out;
+  }
+  int indexOf(const std::string& prefix) const {
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+      if (calls[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+    }
+    return -1;
+  }
 
   std::vector<std::string> calls;
   std::set<std::string> failing;
-
-  // What the surfaces report and how they are laid out in memory.
+  // What the primary surface reports, and extra bytes at the end of each back surface row.
   platform::PixelFormat format{platform::kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
-  std::int32_t pitchPadding = 0;  // extra bytes at the end of each surface row
-
-  // The clock advances by `frameMs` at every flip or blit, starting at `clockMs`.
+  std::int32_t pitchPadding = 0;
+  // The clock advances by `frameMs` at every flip or blit; `onPresent` is called
+  // first with the number of pictures shown before.
   std::uint32_t clockMs = 0;
   std::uint32_t frameMs = 16;
-  // Called at every flip or blit with the number of pictures shown before it.
   std::function<void(RecordingPlatform&, std::uint64_t)> onPresent;
   std::uint64_t presents = 0;
-
   std::deque<platform::Message> queue;  // pending window messages
   bool escape = false;                  // reported (once) by the next Escape query
-  bool cursorShown = true;
-  std::vector<std::string> messageBoxes;
 
-  // A surface's memory with guard bytes around it, for checking that nothing
-  // is written outside the locked area.
+  // A back surface's memory, with 64 guard bytes of 0xAB before and after the
+  // rows (and in each row's padding), to show that nothing is written outside.
   struct SurfaceMemory {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint32_t bitsPerPixel = 32;
-    std::int32_t pitch = 0;
-    std::vector<std::uint8_t> bytes;  // guard, height * pitch, guard
     static constexpr std::size_t kGuard = 64;
-    std::uint8_t* rows() { return bytes.data() + kGuard; }
-    bool guardsIntact() const;
-    std::uint32_t pixel32(std::uint32_t x, std::uint32_t y) const;
-    std::uint16_t pixel16(std::uint32_t x, std::uint32_t y) const;
+    std::uint32_t width = 0, height = 0, bitsPerPixel = 32;
+    std::int32_t pitch = 0;
+    std::vector<std::uint8_t> bytes;
+    bool guardsIntact() const {
+      for (std::size_t i = 0; i < kGuard; ++i) {
+        if (bytes[i] != 0xAB || bytes[bytes.size() - 1 - i] != 0xAB) return false;
+      }
+      return true;
+    }
+    template <typename Pixel>
+    Pixel at(std::uint32_t x, std::uint32_t y) const {
+      Pixel v = 0;
+      std::memcpy(&v, &bytes[kGuard + y * static_cast<std::size_t>(pitch) + sizeof v * x],
+                  sizeof v);
+      return v;
+    }
+    std::uint32_t pixel32(std::uint32_t x, std::uint32_t y) const {
+      return at<std::uint32_t>(x, y);
+    }
+    std::uint16_t pixel16(std::uint32_t x, std::uint32_t y) const {
+      return at<std::uint16_t>(x, y);
+    }
   };
-  // The memory of the most recently created back surface (full screen or windowed).
-  SurfaceMemory* backMemory = nullptr;
-
-  // WindowSystem
-  platform::CursorHandle loadArrowCursor() override;
-  bool registerClass(const platform::WindowClass& windowClass) override;
-  bool unregisterClass(const char* className) override;
-  platform::Rect adjustWindowRect(platform::Rect client, std::uint32_t style,
-                                  std::uint32_t exStyle) override;
-  platform::WindowHandle createWindow(const platform::WindowRequest& request) override;
-  std::intptr_t defaultWindowProcedure(platform::WindowHandle window, std::uint32_t message,
-                                       std::uintptr_t wParam, std::intptr_t lParam) override;
-  bool destroyWindow(platform::WindowHandle window) override;
-  bool peekMessage(platform::Message& message, bool remove) override;
-  void translateMessage(const platform::Message& message) override;
-  std::intptr_t dispatchMessage(const platform::Message& message) override;
-  void postQuitMessage(int exitCode) override;
-  bool escapePressed() override;
-  void showCursor(bool show) override;
-  void messageBox(const char* text) override;
-  platform::Rect clientRect(platform::WindowHandle window) override;
-  platform::Point clientToScreen(platform::WindowHandle window, platform::Point point) override;
-
-  // DrawSystem
-  platform::Result createDevice(platform::DeviceInterface*& out) override;
-
-  // SoundSystem: a device that records its calls and stays at position 0, so a
-  // worker never renders; none at all when "openSoundDevice" fails.
-  platform::SoundDevice* openDevice(const platform::WaveFormat& format) override;
-
-  // Clock
-  std::uint32_t milliseconds() override;
-
-  // Threads: real threads and real sleeps; sleeps are not recorded (a worker
-  // polls all the time).
-  platform::ThreadHandle startTimeCritical(platform::ThreadProcedure procedure,
-                                           void* context) override;
-  void forget(platform::ThreadHandle thread) override;
-  void sleep(std::uint32_t ms) override;
-
-  // For the fake device objects; safe from any thread.
-  void record(std::string call) {
-    std::lock_guard lock(recordMutex_);
-    calls.push_back(std::move(call));
+  SurfaceMemory* backMemory = nullptr;  // of the most recent back surface
+  SurfaceMemory* newSurfaceMemory(std::uint32_t width, std::uint32_t height) {
+    auto& m = *memories_.emplace_back(new SurfaceMemory{});
+    m.width = width;
+    m.height = height;
+    m.bitsPerPixel = format.rgbBitCount == 16 ? 16 : 32;
+    m.pitch = static_cast<std::int32_t>(width * m.bitsPerPixel / 8) + pitchPadding;
+    m.bytes.assign(2 * SurfaceMemory::kGuard + std::size_t{height} * m.pitch, 0xAB);
+    return backMemory = &m;
   }
-  SurfaceMemory& newSurfaceMemory(std::uint32_t width, std::uint32_t height);
-  void presented();
+  void presented() {
+    if (onPresent) onPresent(*this, presents);
+    ++presents;
+    clockMs += frameMs;
+  }
+
+  // Windows: a captioned window's outer size is the client size plus 3 pixels a
+  // side and a 20-pixel caption; the client area sits at (1000, 500) on the screen.
+  platform::CursorHandle loadArrowCursor() override {
+    record("loadArrowCursor");
+    return 32512;
+  }
+  bool registerClass(const platform::WindowClass& c) override {
+    if (step("registerClass", " ", c.className, " style=", c.style) != platform::kOk) return false;
+    return classes_.emplace(c.className, c.procedure).second;
+  }
+  bool unregisterClass(const char* name) override {
+    record("unregisterClass ", name);
+    return classes_.erase(name) == 1;
+  }
+  platform::Rect adjustWindowRect(platform::Rect client, std::uint32_t style,
+                                  std::uint32_t exStyle) override {
+    record("adjustWindowRect ", client.right, "x", client.bottom, " style=", style,
+           " ex=", exStyle);
+    if ((style & 0x00C00000u) != 0x00C00000u) return client;  // no caption, no border
+    return {client.left - 3, client.top - 23, client.right + 3, client.bottom + 3};
+  }
+  platform::WindowHandle createWindow(const platform::WindowRequest& r) override {
+    record("createWindow ", r.className, " \"", r.title, "\" style=", r.style, " ex=", r.exStyle,
+           " size=", r.width, "x", r.height);
+    const auto found = classes_.find(r.className);
+    if (found == classes_.end()) return 0;  // registered with another fake
+    windows_[nextWindow_] = {found->second, {0, 0, r.width, r.height}};
+    return nextWindow_++;
+  }
+  std::intptr_t defaultWindowProcedure(platform::WindowHandle, std::uint32_t message,
+                                       std::uintptr_t, std::intptr_t) override {
+    record("defaultWindowProcedure ", message);
+    return 7;
+  }
+  bool destroyWindow(platform::WindowHandle window) override {
+    record("destroyWindow ", window);
+    if (windows_.count(window) == 0) return false;
+    const platform::WindowProcedure procedure = windows_[window].first;
+    windows_.erase(window);
+    procedure(*this, window, platform::kMessageDestroy, 0, 0);
+    return true;
+  }
+  bool peekMessage(platform::Message& message, bool remove) override {
+    record(remove ? "peekMessage remove" : "peekMessage keep");
+    if (!queue.empty()) {
+      message = queue.front();
+      if (remove) queue.pop_front();
+      return true;
+    }
+    if (!quitPosted_) return false;
+    message = {0, platform::kMessageQuit, static_cast<std::uintptr_t>(quitCode_), 0};
+    quitPosted_ = !remove;
+    return true;
+  }
+  void translateMessage(const platform::Message& m) override {
+    record("translateMessage ", m.message);
+  }
+  std::intptr_t dispatchMessage(const platform::Message& m) override {
+    record("dispatchMessage ", m.message);
+    if (windows_.count(m.window) == 0) return 0;
+    return windows_[m.window].first(*this, m.window, m.message, m.wParam, m.lParam);
+  }
+  void postQuitMessage(int exitCode) override {
+    record("postQuitMessage ", exitCode);
+    quitPosted_ = true;
+    quitCode_ = exitCode;
+  }
+  bool escapePressed() override { return std::exchange(escape, false); }
+  void showCursor(bool show) override { record("showCursor ", show ? 1 : 0); }
+  void messageBox(const char* text) override {  // printed too, for death tests
+    record("messageBox ", text);
+    std::fprintf(stderr, "messageBox: %s\n", text);
+  }
+  platform::Rect clientRect(platform::WindowHandle window) override {
+    return windows_.count(window) != 0 ? windows_[window].second : platform::Rect{};
+  }
+  platform::Point clientToScreen(platform::WindowHandle, platform::Point p) override {
+    record("clientToScreen ", p.x, ",", p.y);
+    return {p.x + 1000, p.y + 500};
+  }
+  platform::Result createDevice(platform::DeviceInterface*& out) override;
+  // Sound: a device that records its calls and stays at position 0, so a worker never renders.
+  platform::SoundDevice* openDevice(const platform::WaveFormat&) override;
+  std::uint32_t milliseconds() override { return clockMs; }
+  // Real threads and real sleeps; sleeps are not recorded.
+  platform::ThreadHandle startTimeCritical(platform::ThreadProcedure procedure,
+                                           void* context) override {
+    record("startThread");
+    threads_[nextThread_] = std::thread(procedure, context);
+    return nextThread_++;
+  }
+  void forget(platform::ThreadHandle thread) override {
+    record("forgetThread");
+    threads_.at(thread).join();
+    threads_.erase(thread);
+  }
+  void sleep(std::uint32_t ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
 
  private:
-  std::map<std::string, platform::WindowClass> classes_;
-  std::map<platform::WindowHandle, platform::WindowProcedure> windows_;
-  std::map<platform::WindowHandle, platform::Rect> clientRects_;
+  std::map<std::string, platform::WindowProcedure> classes_;
+  std::map<platform::WindowHandle, std::pair<platform::WindowProcedure, platform::Rect>> windows_;
   platform::WindowHandle nextWindow_ = 100;
   bool quitPosted_ = false;
   int quitCode_ = 0;

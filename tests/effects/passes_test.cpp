@@ -1,0 +1,165 @@
+// The 2D passes: blob centres from the demo's random sequence, their motion, the field sum and
+// its threshold; channel arithmetic, covered ranges and the in-place blur's smear.
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "effects/blobs.h"
+#include "effects/frame_passes.h"
+
+namespace quarvel::effects {
+namespace {
+
+using Pixels = std::vector<std::uint32_t>;
+
+TEST(BlobPoints, DrawFiveNumbersEachInOrderFromTheClassicSequence) {
+  DemoRandom sequence;  // state 1, never seeded
+  for (int expected : {41, 18467, 6334, 26500, 19169, 15724}) EXPECT_EQ(sequence.next(), expected);
+  DemoRandom random;
+  std::array<BlobPoint, kBlobPointCount> points{};
+  fillBlobPoints(points, random);
+  // 15 / (41 % 10 + 1), 15 / (18467 % 10 + 1), 6334 % 319 + 1, 26500 % 239 + 1, 19169 % 11 + 1
+  const BlobPoint& a = points[0];
+  EXPECT_TRUE(a.vx == 7.5f && a.vy == 1.875f && a.x == 274 && a.y == 211 && a.strength == 8);
+  // 15 / 5, 15 / 9 (rounded to float once), 29358 % 319 + 1, 26962 % 239 + 1, 24464 % 11 + 1
+  const BlobPoint& b = points[1];
+  EXPECT_TRUE(b.vx == 3 && b.vy == static_cast<float>(15.0 / 9) && b.x == 11 && b.y == 195 &&
+              b.strength == 1);
+  EXPECT_EQ(random.next(), 25547);  // the 51st number: whoever draws next continues the sequence
+}
+
+TEST(BlobPoints, TurnOnlyPastTheEdgesNeverClampAndRoundToThePixel) {
+  const std::pair<BlobPoint, BlobPoint> moves[] = {
+      {{318, 238, 3, 2.5f, 1}, {321, 240.5f, -3, -2.5f, 1}},  // past both far edges
+      {{2, 1, -3, -2, 1}, {-1, -1, 3, 2, 1}},                 // past both near edges
+      {{317, 2, 3, -2, 1}, {320, 0, 3, -2, 1}},               // exactly on them: no turn
+  };
+  for (auto [p, want] : moves) {
+    moveBlobPoint(p, 320.0f, 240.0f);
+    EXPECT_TRUE(p.x == want.x && p.y == want.y && p.vx == want.vx && p.vy == want.vy) << want.x;
+  }
+  const std::pair<float, int> centres[] = {{10.5f, 11},
+                                           {10.49f, 10},
+                                           {-0.7f, 0},
+                                           {-4.5f, -4},  // trunc(v + 0.5), wrapping like an int
+                                           {0.49999997f, 0}};  // summed in double: in float it is 1
+  for (const auto& [v, centre] : centres) {
+    EXPECT_EQ(blobCentre(v), static_cast<std::uint32_t>(centre)) << v;
+  }
+}
+
+TEST(AddBlob, MatchesTheStraightforwardSumForAnyCentreAndCapsAtOne) {
+  for (auto [w, h] : {std::pair{23, 17}, std::pair{8, 6}, std::pair{1, 1}}) {
+    std::vector<float> start(static_cast<std::size_t>(w * h));
+    DemoRandom random;
+    for (float& v : start) v = static_cast<float>(random.next()) / 32768.0f;
+    for (auto [cx, cy] : {std::pair{11, 8},
+                          {0, 0},
+                          {22, 16},
+                          {5, 13},
+                          {20, 2},
+                          {-4, 7},
+                          {9, -3},
+                          {30, 20},
+                          {-6, -6},
+                          {11, 40},
+                          {4, 3},
+                          {8, 6}}) {
+      std::vector<float> field = start, expected = start;
+      addBlob(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), field.data(), 3.0f,
+              {nullptr, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)});
+      // Every value, row by row: squared distance in int, quotient and sum in double.
+      for (int i = 0; i < w * h; ++i) {
+        const int dx = cx - i % w, dy = cy - i / w;
+        float& v = expected[static_cast<std::size_t>(i)];
+        v = std::min(static_cast<float>(v + 3.0f / std::sqrt(dx * dx + dy * dy)), 1.0f);
+      }
+      EXPECT_EQ(field, expected) << w << "x" << h << " centre " << cx << "," << cy;
+    }
+  }
+  BlobField field;
+  field.data()[5] = 0.1f;
+  addBlob(0, 0, field.data(), 2.0f, {nullptr, BlobField::kWidth, BlobField::kHeight});
+  EXPECT_EQ(field.data()[0], 1.0f);  // infinite at the centre
+  EXPECT_EQ(field.data()[5], static_cast<float>(static_cast<double>(0.1f) + 0.4));  // d = 5
+  EXPECT_EQ(field.data()[4 * 320 + 3], 0.4f);                                       // d2 = 9 + 16
+  EXPECT_EQ(field.data()[239 * 320 + 319], static_cast<float>(2 / std::sqrt(158882.0)));
+  field.clear();
+  EXPECT_EQ(field.data()[BlobField::size() - 1], 0.0f);
+}
+
+TEST(ThresholdBlobs, LightsStrictlyAboveTheThresholdWithTheLowByte) {
+  Pixels pixels(8, 0x123456u);
+  display::Bitmap frame{pixels.data(), 4, 2};
+  const float field[8] = {0.99000001f, 0.995f, 1.0f, 0.9901f, 2.0f, 0.5f, 1.0f, 1.0f};
+  thresholdBlobs(field, 0.99f, frame, 4, 0);
+  thresholdBlobs(field, 0.99f, frame, -4, 2);
+  EXPECT_EQ(pixels, Pixels(8, 0x123456u));
+  // Six pixels: exactly the threshold, 253.7, 255, 252.5, and 510 whose low byte is 0xFE.
+  thresholdBlobs(field, 0.99f, frame, 3, 2);
+  EXPECT_EQ(pixels, (Pixels{0x123456, 0xFDFDFD, 0xFFFFFF, 0xFCFCFC, 0xFEFEFE, 0x123456, 0x123456,
+                            0x123456}));
+}
+
+TEST(FramePasses, ChannelArithmeticAndCoveredRanges) {
+  EXPECT_EQ(averageColor(0xFFFFFFu, 0x000001u), 0x7F7F80u);
+  EXPECT_EQ(averageColor(0xFF03FF00u, 0x01FF0100u), 0x00818000u);  // top bytes ignored
+  Pixels fade{0x010203u, 0x00FF00u, 0xFF000000u, 0x02FFFF01u, 0x777777u};
+  display::Bitmap fadeView{fade.data(), 4, 1};  // the fifth pixel lies outside
+  fadeFrame(fadeView);
+  EXPECT_EQ(fade, (Pixels{0x000102u, 0x00FE00u, 0, 0xFEFE00u, 0x777777u}));
+  Pixels invert{0xFF8000u, 0xAB123456u, 0, 0, 0, 0};
+  display::Bitmap invertView{invert.data(), 3, 2};
+  invertFrom(0, 0, invertView);
+  EXPECT_EQ(invert, (Pixels{0x007FFFu, 0xEDCBA9u, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF}));
+  invertFrom(2, 1, invertView);  // only the bottom-right pixel
+  invertFrom(3, 0, invertView);
+  invertFrom(0, 2, invertView);
+  EXPECT_EQ(invert, (Pixels{0x007FFFu, 0xEDCBA9u, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0}));
+}
+
+TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlurAndKeepsTheBorder) {
+  for (auto [w, h] : {std::pair{3u, 9u}, {9u, 3u}, {4u, 4u}, {37u, 23u}, {2u, 5u}, {5u, 2u}}) {
+    Pixels image(w * h);  // random, with junk in the top byte
+    DemoRandom random;
+    for (std::uint32_t& p : image) p = static_cast<std::uint32_t>(random.next()) * 0x2C3A1u;
+    Pixels expected = image;
+    display::Bitmap view{image.data(), w, h};
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass strengthens the smear
+      // One channel at a time, in place, x outer: the left and upper neighbours are already
+      // blurred.
+      for (std::uint32_t x = 1; x + 1 < w; ++x) {
+        for (std::uint32_t y = 1; y + 1 < h; ++y) {
+          std::uint32_t result = 0;
+          for (int shift : {16, 8, 0}) {
+            std::uint32_t sum = 0;
+            for (std::uint32_t i = 0; i < 9; ++i) {
+              sum += (expected[(y + i / 3 - 1) * w + x + i % 3 - 1] >> shift) & 0xFFu;
+            }
+            result |= std::min(sum / 9, 255u) << shift;
+          }
+          expected[y * w + x] = result;
+        }
+      }
+      blurFrame(view);
+      EXPECT_EQ(image, expected) << w << "x" << h << " pass " << pass;
+    }
+  }
+  Pixels dot(25, 0);
+  dot[12] = 0xFFFFFF;  // a white pixel at (2, 2)
+  display::Bitmap view{dot.data(), 5, 5};
+  blurFrame(view);
+  // 255 / 9 = 28; (28 + 255) / 9 = 31; (28 + 31 + 255) / 9 = 34; (28 + 31 + 31 + 34 + 255) / 9
+  // = 42.
+  EXPECT_EQ(dot[6], 0x1C1C1Cu);
+  EXPECT_EQ(dot[11], 0x1F1F1Fu);
+  EXPECT_EQ(dot[7], 0x222222u);
+  EXPECT_EQ(dot[12], 0x2A2A2Au);
+  EXPECT_EQ(dot[18], 0x070707u);  // not the mirror of (1, 1)
+  EXPECT_EQ(dot[24], 0u);         // the border never changes
+}
+
+}  // namespace
+}  // namespace quarvel::effects

@@ -1,0 +1,192 @@
+// Meshes: the .df loader (chunk layout, index conversion, console lines, damaged files) and the
+// generated demo meshes (committed bytes, closed surfaces, outward winding).
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "mesh/mesh_loader.h"
+#include "meshgen/mesh_builder.h"
+#include "support/scratch.h"
+
+namespace quarvel::mesh {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void putInt16(Bytes& out, int value) {
+  out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+  out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+}
+
+// A chunk whose vertex i is (i, 2i, 3i), with the given 1-based file index triples.
+Bytes chunk(const std::string& name, int vertexCount, const std::vector<int>& fileIndices) {
+  Bytes out(name.begin(), name.end());
+  out.push_back(0);
+  putInt16(out, vertexCount);
+  for (int i = 0; i < 3 * vertexCount; ++i) {
+    const float value = static_cast<float>((i / 3) * (i % 3 + 1));
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    for (int shift = 0; shift < 32; shift += 8)
+      out.push_back(static_cast<std::uint8_t>(bits >> shift));
+  }
+  putInt16(out, static_cast<int>(fileIndices.size() / 3));
+  for (int index : fileIndices) putInt16(out, index);
+  return out;
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+// Loads from memory into a list that already holds one mesh; returns what was printed.
+std::string load(MeshList& list, const Bytes& bytes) {
+  list.assign(1, Mesh{});
+  std::istringstream input(std::string(bytes.begin(), bytes.end()), std::ios::binary);
+  ::testing::internal::CaptureStdout();
+  loadMeshStream(list, input);
+  return ::testing::internal::GetCapturedStdout();
+}
+
+// The 12 triangles of a box over 8 corners.
+const std::vector<int> kBox = {1, 2, 3, 1, 3, 4, 5, 6, 7, 5, 7, 8, 1, 2, 6, 1, 6, 5,
+                               2, 3, 7, 2, 7, 6, 3, 4, 8, 3, 8, 7, 4, 1, 5, 4, 5, 8};
+
+TEST(MeshLoader, ChunksInFileOrderWithZeroBasedIndices) {
+  Bytes negativeVertices = {'b', 0};
+  putInt16(negativeVertices, -1);
+  Bytes negativeFaces = {'n', 0, 0, 0};
+  putInt16(negativeFaces, -3);
+  struct Case {
+    const char* name;
+    Bytes bytes;
+    std::string printed;
+    std::vector<std::vector<std::int32_t>> indices;  // of each appended mesh
+  };
+  const Case cases[] = {
+      {"empty file", {}, "", {}},
+      {"one triangle", chunk("tri", 3, {1, 2, 3}), "tri\n", {{0, 1, 2}}},
+      {"own numbering per chunk, empty name, no faces",
+       join({chunk("first", 3, {1, 2, 3}), chunk("", 4, {4, 3, 1, 1, 2, 3}), chunk("dots", 2, {})}),
+       "first\n\ndots\n",
+       {{0, 1, 2}, {3, 2, 0, 0, 1, 2}, {}}},
+      {"triangles with a corner outside 1..count dropped",
+       chunk("m", 3, {1, 2, 3, 0, 1, 2, 1, 2, 4, -7, 1, 2, 3, 2, 1}),
+       "m\n",
+       {{0, 1, 2, 2, 1, 0}}},
+      {"a negative vertex count drops the chunk and stops",
+       join({chunk("good", 3, {1, 2, 3}), negativeVertices, chunk("after", 3, {1, 2, 3})}),
+       "good\nb\n",
+       {{0, 1, 2}}},
+      {"a negative face count too", negativeFaces, "n\n", {}},
+  };
+  for (const Case& c : cases) {
+    MeshList list;
+    EXPECT_EQ(load(list, c.bytes), c.printed) << c.name;
+    ASSERT_EQ(list.size(), c.indices.size() + 1) << c.name;  // appended after the first
+    for (std::size_t i = 0; i < c.indices.size(); ++i) {
+      EXPECT_EQ(list[i + 1].indices, c.indices[i]) << c.name << " mesh " << i;
+      EXPECT_EQ(list[i + 1].indexCount, static_cast<std::int32_t>(c.indices[i].size())) << c.name;
+    }
+  }
+  // A box chunk with a four-letter name: 4 + 1 + 2 + 96 + 2 + 72 bytes.
+  const Bytes box = chunk("cube", 8, kBox);
+  ASSERT_EQ(box.size(), 177u);
+  MeshList list;
+  load(list, box);
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_TRUE(list[1].vertexCount == 8 && list[1].indexCount == 36 && list[1].indices[35] == 7);
+  EXPECT_TRUE(list[1].vertices[5].x == 5 && list[1].vertices[5].y == 10 &&
+              list[1].vertices[5].z == 15);
+}
+
+TEST(MeshLoader, EveryTruncationKeepsOnlyWholeChunks) {
+  const Bytes bytes = join({chunk("cube", 8, kBox), chunk("tri", 3, {1, 2, 3})});
+  for (std::size_t length = 0; length < bytes.size(); ++length) {
+    MeshList list;
+    load(list, Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length)));
+    ASSERT_EQ(list.size(), length >= 177 ? 2u : 1u) << "length " << length;
+    for (const Mesh& m : list) {
+      ASSERT_TRUE(m.indexCount == static_cast<std::int32_t>(m.indices.size()) &&
+                  m.vertexCount == static_cast<std::int32_t>(m.vertices.size()));
+    }
+  }
+}
+
+TEST(MeshLoader, FilesAndTheirNames) {
+  std::istringstream input(std::string("ab\0\0cd", 6));
+  for (const char* expected : {"ab", "", "cd", ""}) {
+    EXPECT_EQ(readZeroTerminatedString(input), expected);
+  }
+  MeshList list;
+  ::testing::internal::CaptureStdout();
+  loadMeshFile(list, "no/such/file.df");
+  loadMeshFile(list, "data/star.df");  // from the build directory
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "error opening file : no/such/file.df\nstar\n");
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].vertexCount, 22);
+  EXPECT_EQ(Mesh(nullptr, -5, nullptr, -3).vertexCount, 0);
+}
+
+std::vector<char> readAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(MeshGen, RegeneratedFilesMatchTheCommittedData) {
+  const std::filesystem::path directory = testing::scratchDirectory();
+  ASSERT_TRUE(meshgen::writeDemoMeshFiles(directory.string()));
+  for (const char* name : {"star.df", "plonix.df", "hv.df", "wendup.df", "tolvenaq.df"}) {
+    const std::vector<char> fresh = readAll(directory / name);
+    ASSERT_FALSE(fresh.empty()) << name;
+    EXPECT_TRUE(fresh == readAll(std::filesystem::path("data") / name))
+        << name << ": rerun meshgen";
+  }
+  std::filesystem::remove_all(directory);
+}
+
+TEST(MeshGen, EveryMeshIsClosedOutwardAndFitsTheFormat) {
+  for (const meshgen::MeshFile& file : meshgen::demoMeshFiles()) {
+    const mesh::Mesh& m = file.mesh;
+    ASSERT_TRUE(m.indexCount > 0 && m.vertexCount <= 32767 && m.indexCount / 3 <= 32767);
+    // Each directed edge once and its reverse once: closed and consistently
+    // wound, and no T-junction (a split edge leaves its long neighbour unpaired).
+    std::map<std::pair<int, int>, int> edges;
+    double volume = 0;
+    for (std::size_t t = 0; t < m.indices.size(); t += 3) {
+      for (int k = 0; k < 3; ++k) ++edges[{m.indices[t + k], m.indices[t + (k + 1) % 3]}];
+      const math::Vec3 a = m.vertices[m.indices[t]];
+      const math::Vec3 b = m.vertices[m.indices[t + 1]];
+      const math::Vec3 c = m.vertices[m.indices[t + 2]];
+      const math::Vec3 n = math::cross(math::subtract(b, a), math::subtract(c, a));
+      EXPECT_GT(math::dot(n, n), 0.0f) << file.fileName << ": zero-area triangle " << t / 3;
+      volume += math::dot(a, math::cross(b, c)) / 6.0;
+    }
+    for (const auto& [edge, count] : edges) {
+      const auto reverse = edges.find({edge.second, edge.first});
+      EXPECT_TRUE(count == 1 && reverse != edges.end() && reverse->second == 1)
+          << file.fileName << ": edge " << edge.first << "-" << edge.second;
+    }
+    EXPECT_GT(volume, 0.0) << file.fileName << ": faces wound inwards";
+    // Distinct corners at distinct places, so index pairing is also geometric.
+    std::set<std::tuple<float, float, float>> positions;
+    for (const math::Vec3& v : m.vertices) positions.insert({v.x, v.y, v.z});
+    EXPECT_EQ(positions.size(), m.vertices.size()) << file.fileName;
+  }
+}
+
+}  // namespace
+}  // namespace quarvel::mesh
