@@ -57,19 +57,6 @@ TEST(Envelope, PointsSustainAndLoops) {
   }
 }
 
-TEST(FadeOut, FallsByTheInstrumentsFadeoutAndStopsAtZero) {
-  Instrument instrument{};
-  instrument.fadeout = 0x6000;
-  Channel ch = freshChannel();
-  ch.flags = 0;
-  stepFadeOut(ch, instrument);
-  EXPECT_EQ(ch.fadeVolume, 65536 - 0x6000);
-  EXPECT_EQ(ch.flags, kFlagVolume);
-  stepFadeOut(ch, instrument);
-  stepFadeOut(ch, instrument);
-  EXPECT_EQ(ch.fadeVolume, 0);
-}
-
 TEST(AutoVibrato, WaveformsSweepAndUnknownTypes) {
   Instrument instrument{};
   instrument.vibratoDepth = 8;

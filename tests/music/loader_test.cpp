@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "music/file_ops.h"
 #include "music/loader.h"
 #include "music/song.h"
 #include "music_test_support.h"
@@ -220,9 +221,14 @@ TEST(Loader, EveryTruncatedFileIsRefused) {
   }
 }
 
-TEST(Loader, MissingFileGivesNoSong) {
+TEST(Loader, MissingFileOrOperationsGiveNoSong) {
   installMemoryFileOps();
   EXPECT_EQ(testing::SongPtr(loadSong("no-such-module.xm")), nullptr);
+  FileOps partial = memoryFileOps();
+  partial.tell = nullptr;
+  installFileOps(partial);  // only a whole table is installed
+  EXPECT_EQ(fileOps().open, nullptr);
+  installMemoryFileOps();
 }
 
 }  // namespace

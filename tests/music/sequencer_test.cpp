@@ -410,6 +410,7 @@ const FlowCase kFlowCases[] = {
    "0:0@0 1:0@1 2:0@2 1:0@3 2:0@4 1:0@5"},
 };
 // clang-format on
+
 TEST(Sequencer, RowAndOrderFlow) {
   for (const FlowCase& c : kFlowCases) {
     xw::Module m;
