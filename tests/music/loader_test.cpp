@@ -92,6 +92,20 @@ TEST(Loader, LoopsAreCutToTheDataAndGuardedByMode) {
   }
 }
 
+TEST(Loader, OddSixteenBitByteCountSkipsTheStrayByte) {
+  xw::Layout layout;
+  std::vector<std::uint8_t> bytes =
+      xw::write(withSamples({ramp(10, true), ramp(6, false)}), &layout);
+  // One more data byte for the first sample, declared as 21 bytes.
+  bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(layout.sampleData[0][1]), 0x7F);
+  bytes[layout.sampleHeaders[0][0]] = 21;
+  auto song = loadBytes(bytes);
+  ASSERT_NE(song, nullptr);
+  EXPECT_EQ(song->instruments[0].samples[0]->length, 10u);
+  ASSERT_EQ(song->instruments[0].samples[1]->length, 6u);
+  EXPECT_EQ(song->instruments[0].samples[1]->data[5], (5 * 3 - 50) * 256);
+}
+
 TEST(Loader, PackedCellsEmptyAndAbsentPatterns) {
   xw::Module m = basicModule(2, 4);
   m.addPattern(8);  // pattern 1 is written with no data
@@ -99,11 +113,12 @@ TEST(Loader, PackedCellsEmptyAndAbsentPatterns) {
   xw::Pattern& p = m.patterns[2];
   p.at(0, 0, 2) = {97, 1, 0, 0, 0};
   p.at(0, 1, 2) = {49, 200, 0x40, 0x0C, 0x20};  // all fields set: written unpacked
-  p.at(3, 1, 2) = {0, 0, 0, 0x0F, 0x03};
+  p.at(3, 1, 2) = {0, 128, 0, 0x0F, 0x03};
   m.orders = {2, 1, 5};  // 3 to 5 are not in the file
   auto song = loadModule(m);
   ASSERT_NE(song, nullptr);
-  const NoteCell expected[] = {{255, 1, 0, 0, 0}, {49, 0, 0x40, 0x0C, 0x20}, {0, 0, 0, 0x0F, 0x03}};
+  const NoteCell expected[] = {
+      {255, 1, 0, 0, 0}, {49, 0, 0x40, 0x0C, 0x20}, {0, 128, 0, 0x0F, 0x03}};
   const int at[] = {0, 1, 7};
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(std::memcmp(&song->patterns[2].cells[at[i]], &expected[i], 5), 0) << at[i];
@@ -183,6 +198,8 @@ TEST(Loader, HostileValuesAreReplacedOrRefused) {
       {"257 rows", {{pattern + 5, 1}, {pattern + 6, 1}}, -1, length},
       {"13 envelope points are 12", {{instrument + 225, 13}}, 12,
        [](const Song& s) { return s.instruments[0].volumePoints; }},
+      {"13 panning points are 12", {{instrument + 226, 13}}, 12,
+       [](const Song& s) { return s.instruments[0].panningPoints; }},
       {"17 samples", {{instrument + 27, 17}}, -1, length},
       {"sample type 3 is ping-pong", {{sample + 14, 3}}, kLoopPingPong,
        [](const Song& s) { return s.instruments[0].samples[0]->loopMode; }},
