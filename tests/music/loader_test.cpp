@@ -203,6 +203,8 @@ TEST(Loader, HostileValuesAreReplacedOrRefused) {
       {"17 samples", {{instrument + 27, 17}}, -1, length},
       {"sample type 3 is ping-pong", {{sample + 14, 3}}, kLoopPingPong,
        [](const Song& s) { return s.instruments[0].samples[0]->loopMode; }},
+      {"no loop: the loop start field is ignored", {{sample + 4, 5}, {sample + 14, 0}}, 0,
+       [](const Song& s) { return s.instruments[0].samples[0]->loopStart; }},
       {"sample data beyond the file", {{sample + 3, 0x7F}}, -1, length},
       {"signature", {{9, 'm'}}, -1, length},
       // clang-format on
