@@ -127,6 +127,20 @@ TEST_F(Mixer, StepOneThroughLoopsAndOneShots) {
   }
 }
 
+TEST_F(Mixer, PingPongFromTheFirstValueNeverReadsBeforeIt) {
+  // Backward 1024 / 2^32 above value 0 at a step of 511 / 2^32: three frames reach the start,
+  // though the end search's 8.24 estimate (step 256 / 2^32) says four.
+  OwnedSample s({5, -7, 9, -11, 13}, kLoopPingPong, 0, 5);
+  Voice& voice = play(s.sample, 255, 255);
+  voice.direction = kBackward;
+  voice.positionFraction = 1024;
+  voice.stepInteger = 0;
+  voice.stepFraction = 511;
+  for (float v : lefts(4)) EXPECT_NEAR(v, 5.0f, 0.001f);
+  EXPECT_EQ(voice.direction, kForward);
+  EXPECT_EQ(voice.position, 0u);
+}
+
 TEST_F(Mixer, GainRampStartsAtTheOldGainAndTakes128Frames) {
   OwnedSample s(std::vector<std::int16_t>(64, 1000), kLoopForward, 0, 64);
   Voice& voice = play(s.sample, 255, 0);
