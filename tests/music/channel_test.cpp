@@ -55,6 +55,14 @@ TEST(Envelope, PointsSustainAndLoops) {
     EXPECT_EQ(ch.panningEnvelope.finished != 0, c.finished) << c.name;
     EXPECT_EQ(ch.flags, kFlagPanning) << c.name;
   }
+  // Past the last point (only a damaged state gets there) the value is held from value16.
+  Channel ch = freshChannel();
+  ch.volumeEnvelope.pointIndex = 3;
+  ch.volumeEnvelope.value16 = 10 << 16;
+  const EnvelopePoint points[kEnvelopeCapacity] = {{0, 0}, {2, 64}, {4, 32}};
+  stepEnvelope(ch, ch.volumeEnvelope, points, 3, 0, 0, 0, kEnvelopeOn, kFlagVolume);
+  EXPECT_EQ(ch.volumeEnvelope.value, 10);
+  EXPECT_EQ(ch.volumeEnvelope.tick, 1);
 }
 
 TEST(AutoVibrato, WaveformsSweepAndUnknownTypes) {

@@ -211,7 +211,15 @@ TEST(BlockRenderer, TicksFallWhereTheyAreDueAndReadTheNewTickLength) {
   testing::SongPtr song = testing::loadModule(m);
   ASSERT_NE(song, nullptr);
   engineState().voices[9].sample = &kEmptySample;
+  song->tick = 3;
+  song->nextRow = 7;
   ASSERT_TRUE(preparePlayback(song.get()));
+  testing::expectAll({{"speed", song->speed, 6},
+                      {"global volume", song->globalVolume, 64},
+                      {"tick", song->tick, 0},
+                      {"next row", song->nextRow, -1},
+                      {"next order", song->nextOrder, -1},
+                      {"frames", song->samplesPerTick, 882}});
   EXPECT_EQ(engineState().voices[9].sample, nullptr);
   EXPECT_EQ(engineState().voices[9].stepInteger, 1u);
   EXPECT_EQ(engineState().channels[0].voice, &engineState().voices[0]);
