@@ -220,6 +220,7 @@ TEST(BlockRenderer, TicksFallWhereTheyAreDueAndReadTheNewTickLength) {
                       {"next row", song->nextRow, -1},
                       {"next order", song->nextOrder, -1},
                       {"frames", song->samplesPerTick, 882}});
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(engineState().mixBuffer) % 16, 0u);
   EXPECT_EQ(engineState().voices[9].sample, nullptr);
   EXPECT_EQ(engineState().voices[9].stepInteger, 1u);
   EXPECT_EQ(engineState().channels[0].voice, &engineState().voices[0]);
