@@ -65,6 +65,11 @@ std::int32_t clampVolume(std::int32_t v) {
   return v < 0 ? 0 : (v > 64 ? 64 : v);
 }
 
+// Slides down stop at silence only: a volume set above 64 (effect C) slides down from there.
+std::int32_t volumeDown(std::int32_t v, std::int32_t by) {
+  return v - by < 0 ? 0 : v - by;
+}
+
 // Waveform value 0..256 for vibrato and tremolo positions (-32..31).
 std::int32_t waveValue(std::int32_t waveform, std::int8_t position) {
   switch (waveform) {
@@ -216,13 +221,13 @@ void volumeColumnRow(Channel& ch, std::uint8_t v) {
     ch.volume = v - 0x10;
     ch.flags |= kFlagVolume;
   } else if (v >= 0x60 && v <= 0x6F) {
-    ch.volume = clampVolume(ch.volume - y);
+    ch.volume = volumeDown(ch.volume, y);
     ch.flags |= kFlagVolume;
   } else if (v >= 0x70 && v <= 0x7F) {
     ch.volume = clampVolume(ch.volume + y);
     ch.flags |= kFlagVolume;
   } else if (v >= 0x80 && v <= 0x8F) {
-    ch.volume = clampVolume(ch.volume - y);
+    ch.volume = volumeDown(ch.volume, y);
     ch.flags |= kFlagVolume;
   } else if (v >= 0x90 && v <= 0x9F) {
     ch.volume = clampVolume(ch.volume + y);
@@ -250,7 +255,7 @@ void volumeColumnRow(Channel& ch, std::uint8_t v) {
 void volumeColumnTick(Channel& ch, std::uint8_t v) {
   const std::int32_t y = v & 15;
   if (v >= 0x60 && v <= 0x6F) {
-    ch.volume = clampVolume(ch.volume - y);
+    ch.volume = volumeDown(ch.volume, y);
     ch.flags |= kFlagVolume;
   } else if (v >= 0x70 && v <= 0x7F) {
     ch.volume = clampVolume(ch.volume + y);

@@ -5,27 +5,10 @@
 
 #include "music/channel.h"
 #include "music/engine_state.h"
+#include "music_test_support.h"
 
 namespace quarvel::music {
 namespace {
-
-struct Envelope {
-  EnvelopePoint points[kEnvelopeCapacity] = {};
-  std::uint8_t count = 0, sustain = 0, loopStart = 0, loopEnd = 0, type = kEnvelopeOn;
-};
-
-// Steps the volume envelope `ticks` times and records its value after each step.
-std::vector<std::int32_t> run(Channel& ch, const Envelope& e, int ticks) {
-  std::vector<std::int32_t> values;
-  for (int i = 0; i < ticks; ++i) {
-    if (ch.volumeEnvelope.finished == 0) {
-      stepEnvelope(ch, ch.volumeEnvelope, e.points, e.count, e.sustain, e.loopStart, e.loopEnd,
-                   e.type, kFlagVolume);
-    }
-    values.push_back(ch.volumeEnvelope.value);
-  }
-  return values;
-}
 
 Channel freshChannel() {
   Channel ch{};
@@ -33,78 +16,53 @@ Channel freshChannel() {
   return ch;
 }
 
-TEST(Envelope, InterpolatesBetweenPointsAndFinishesAtTheLast) {
-  Envelope e;
-  e.points[0] = {0, 0};
-  e.points[1] = {4, 64};
-  e.points[2] = {6, 32};
-  e.count = 3;
+TEST(Envelope, PointsSustainAndLoops) {
+  struct {
+    const char* name;
+    std::vector<EnvelopePoint> points;
+    std::uint8_t sustain, loopStart, loopEnd, type;
+    int keyOffAfter;  // steps before key-off; -1: never
+    std::vector<std::int32_t> values;
+    bool finished;
+  } cases[] = {
+      // Steps 64 x 65536 / 3 and -32 x 65536 / 3, truncated; values truncate too.
+      // clang-format off
+      {"segments and the last point", {{0, 0}, {3, 64}, {6, 32}}, 0, 0, 0, kEnvelopeOn, -1,
+       {0, 21, 42, 64, 53, 42, 32, 32}, true},
+      {"sustain holds until key-off", {{0, 64}, {2, 32}, {4, 0}}, 1, 0, 0,
+       kEnvelopeOn | kEnvelopeSustain, 6, {64, 48, 32, 32, 32, 32, 32, 16, 0, 0}, true},
+      {"sustain after key-off passes", {{0, 64}, {2, 32}, {4, 0}}, 1, 0, 0,
+       kEnvelopeOn | kEnvelopeSustain, 0, {64, 48, 32, 16, 0, 0}, true},
+      {"loop from point 1 to point 3", {{0, 0}, {2, 64}, {4, 32}, {6, 0}}, 0, 1, 3,
+       kEnvelopeOn | kEnvelopeLoop, -1, {0, 32, 64, 48, 32, 16, 64, 48, 32, 16, 64, 48}, false},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    EnvelopePoint points[kEnvelopeCapacity] = {};
+    for (std::size_t i = 0; i < c.points.size(); ++i) points[i] = c.points[i];
+    Channel ch = freshChannel();
+    ch.flags = 0;
+    std::vector<std::int32_t> values;
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+      if (static_cast<int>(i) == c.keyOffAfter) ch.keyOff = 1;
+      if (ch.panningEnvelope.finished == 0) {
+        stepEnvelope(ch, ch.panningEnvelope, points, static_cast<std::uint8_t>(c.points.size()),
+                     c.sustain, c.loopStart, c.loopEnd, c.type, kFlagPanning);
+      }
+      values.push_back(ch.panningEnvelope.value);
+    }
+    EXPECT_EQ(values, c.values) << c.name;
+    EXPECT_EQ(ch.panningEnvelope.finished != 0, c.finished) << c.name;
+    EXPECT_EQ(ch.flags, kFlagPanning) << c.name;
+  }
+  // Past the last point (only a damaged state gets there) the value is held from value16.
   Channel ch = freshChannel();
-  EXPECT_EQ(run(ch, e, 9), (std::vector<std::int32_t>{0, 16, 32, 48, 64, 48, 32, 32, 32}));
-  EXPECT_EQ(ch.volumeEnvelope.finished, 1);
-  EXPECT_NE(ch.flags & kFlagVolume, 0);
-}
-
-TEST(Envelope, SustainHoldsUntilKeyOff) {
-  Envelope e;
-  e.points[0] = {0, 64};
-  e.points[1] = {2, 32};
-  e.points[2] = {4, 0};
-  e.count = 3;
-  e.sustain = 1;
-  e.type = kEnvelopeOn | kEnvelopeSustain;
-  Channel ch = freshChannel();
-  EXPECT_EQ(run(ch, e, 6), (std::vector<std::int32_t>{64, 48, 32, 32, 32, 32}));
-  ch.keyOff = 1;  // the held point starts its segment on the next step
-  EXPECT_EQ(run(ch, e, 4), (std::vector<std::int32_t>{32, 16, 0, 0}));
-  EXPECT_EQ(ch.volumeEnvelope.finished, 1);
-}
-
-TEST(Envelope, LoopJumpsBackAndNeverFinishes) {
-  Envelope e;
-  e.points[0] = {0, 0};
-  e.points[1] = {2, 64};
-  e.points[2] = {4, 32};
-  e.points[3] = {6, 0};
-  e.count = 4;
-  e.loopStart = 1;
-  e.loopEnd = 3;
-  e.type = kEnvelopeOn | kEnvelopeLoop;
-  Channel ch = freshChannel();
-  const std::vector<std::int32_t> values = run(ch, e, 16);
-  // Point 3 is reached at tick 6 and sends the envelope back to point 1 (tick 2, value 64).
-  EXPECT_EQ(std::vector<std::int32_t>(values.begin(), values.begin() + 11),
-            (std::vector<std::int32_t>{0, 32, 64, 48, 32, 16, 64, 48, 32, 16, 64}));
-  EXPECT_EQ(ch.volumeEnvelope.finished, 0);
-  EXPECT_GE(ch.volumeEnvelope.tick, 2);
-  EXPECT_LE(ch.volumeEnvelope.tick, 6);
-}
-
-TEST(Envelope, OutOfRangeIndicesAndEqualTicksAreSafe) {
-  Envelope e;
-  e.points[0] = {3, 10};
-  e.points[1] = {3, 50};  // equal ticks: a zero step
-  e.points[2] = {1, 20};  // a tick that is never reached again
-  e.count = 3;
-  e.loopStart = 200;  // points that do not exist
-  e.loopEnd = 1;
-  e.sustain = 250;
-  e.type = kEnvelopeOn | kEnvelopeLoop | kEnvelopeSustain;
-  Channel ch = freshChannel();
-  const std::vector<std::int32_t> values = run(ch, e, 2000);
-  EXPECT_EQ(values.back(), values[10]);
-}
-
-TEST(FadeOut, FallsByTheInstrumentsFadeoutAndStopsAtZero) {
-  Instrument instrument{};
-  instrument.fadeout = 0x6000;
-  Channel ch = freshChannel();
-  stepFadeOut(ch, instrument);
-  EXPECT_EQ(ch.fadeVolume, 65536 - 0x6000);
-  stepFadeOut(ch, instrument);
-  stepFadeOut(ch, instrument);
-  EXPECT_EQ(ch.fadeVolume, 0);
-  EXPECT_NE(ch.flags & kFlagVolume, 0);
+  ch.volumeEnvelope.pointIndex = 3;
+  ch.volumeEnvelope.value16 = 10 << 16;
+  const EnvelopePoint points[kEnvelopeCapacity] = {{0, 0}, {2, 64}, {4, 32}};
+  stepEnvelope(ch, ch.volumeEnvelope, points, 3, 0, 0, 0, kEnvelopeOn, kFlagVolume);
+  EXPECT_EQ(ch.volumeEnvelope.value, 10);
+  EXPECT_EQ(ch.volumeEnvelope.tick, 1);
 }
 
 TEST(AutoVibrato, WaveformsSweepAndUnknownTypes) {
@@ -117,7 +75,9 @@ TEST(AutoVibrato, WaveformsSweepAndUnknownTypes) {
     std::vector<std::int32_t> out;
     for (int i = 0; i < ticks; ++i) {
       ch.periodDelta = 0;
+      ch.flags = 0;
       applyAutoVibrato(ch, instrument);
+      EXPECT_EQ(ch.flags, kFlagFrequency);
       out.push_back(ch.periodDelta);
     }
     return out;
@@ -128,9 +88,11 @@ TEST(AutoVibrato, WaveformsSweepAndUnknownTypes) {
   EXPECT_EQ(deltas(2, 4), (std::vector<std::int32_t>{0, -4, 8, 4}));
   EXPECT_EQ(deltas(3, 4), (std::vector<std::int32_t>{0, 4, 8, -4}));
   EXPECT_EQ(deltas(7, 4), (std::vector<std::int32_t>{0, 0, 0, 0}));
-
   instrument.vibratoSweep = 4;  // depth grows over four ticks
   EXPECT_EQ(deltas(1, 6), (std::vector<std::int32_t>{0, 2, -4, -6, 8, 8}));
+  instrument.vibratoRate = 200;  // positions 0, 200, 144 (400 - 256)
+  instrument.vibratoSweep = 0;
+  EXPECT_EQ(deltas(1, 3), (std::vector<std::int32_t>{8, -8, -8}));
 }
 
 struct VoiceFixture : ::testing::Test {
@@ -155,121 +117,126 @@ struct VoiceFixture : ::testing::Test {
   Channel ch{};
 };
 
-TEST_F(VoiceFixture, FullVolumeAtCentreGivesEqualGains) {
-  ch.flags = kFlagVolume | kFlagPanning;
-  updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->volume, 127);
-  EXPECT_EQ(ch.voice->leftGain, 63);
-  EXPECT_EQ(ch.voice->rightGain, 63);
-  EXPECT_EQ(ch.voice->panning, 128);
-}
-
-TEST_F(VoiceFixture, PanningEnvelopeIsScaledByDistanceFromTheEdgeAndClamped) {
-  ch.volume = 64;
-  ch.panningEnvelope.value = 64;
-  ch.panning = 0;
-  ch.flags = kFlagVolume | kFlagPanning;
-  updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->panning, 0);
-  EXPECT_EQ(ch.voice->leftGain, 0);
-  EXPECT_EQ(ch.voice->rightGain, 127);
-  ch.panning = 128;
-  ch.flags = kFlagPanning;
-  updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->panning, 255);
-  EXPECT_EQ(ch.voice->leftGain, 127);
-  EXPECT_EQ(ch.voice->rightGain, 0);
-  ch.panning = 200;
-  ch.panningEnvelope.value = 0;  // (128 - 72) / 32 = 1: one step per envelope unit
-  ch.flags = kFlagPanning;
-  updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->panning, 168);
-}
-
-TEST_F(VoiceFixture, VolumeScalesWithEnvelopeFadeAndGlobalVolume) {
-  ch.volume = 40;
-  ch.volumeDelta = -8;
-  ch.volumeEnvelope.value = 32;
-  ch.fadeVolume = 32768;
-  song.globalVolume = 48;
-  ch.voice->panning = 128;
-  ch.flags = kFlagVolume;
-  updateVoice(ch, sample, song);
-  // 32 x 32 x 32768 x 48 x 255 / 2^35 = 11.95..., truncated.
-  EXPECT_EQ(ch.voice->volume, 11);
-  EXPECT_EQ(ch.voice->leftGain, 5);
-  EXPECT_EQ(ch.voice->rightGain, 5);
+TEST_F(VoiceFixture, GainsFromVolumeEnvelopesFadeGlobalVolumeAndPanning) {
+  struct {
+    std::int32_t volume, volumeDelta, envelope, fade, global, panning, panningEnvelope;
+    std::uint8_t flags;
+    std::int32_t voiceVolume, left, right, voicePanning;
+  } cases[] = {
+      {64, 0, 64, 65536, 64, 128, 32, kFlagVolume | kFlagPanning, 127, 63, 63, 128},  // 127.5
+      // 32 x 32 x 32768 x 48 x 255 / 2^35 = 11.95
+      {40, -8, 32, 32768, 48, 128, 32, kFlagVolume | kFlagPanning, 11, 5, 5, 128},
+      {80, 0, 64, 65536, 64, 128, 32, kFlagVolume | kFlagPanning, 159, 79, 79, 128},
+      {10, -10, 64, 65536, 64, 128, 32, kFlagVolume | kFlagPanning, 0, 0, 0, 128},
+      // The envelope moves panning by (128 - |p - 128|) / 32 per unit, then clamps.
+      {64, 0, 64, 65536, 64, 0, 64, kFlagVolume | kFlagPanning, 127, 0, 127, 0},
+      {64, 0, 64, 65536, 64, 128, 64, kFlagVolume | kFlagPanning, 127, 127, 0, 255},
+      {64, 0, 64, 65536, 64, 200, 0, kFlagVolume | kFlagPanning, 127, 83, 43, 168},
+      {64, 0, 64, 65536, 64, 60, 40, kFlagVolume | kFlagPanning, 127, 33, 93, 68},
+      // Without the panning flag the voice keeps its panning (128 from the last update).
+      {64, 0, 64, 65536, 32, 200, 0, kFlagVolume, 63, 31, 31, 128},
+      // Without the volume flag the voice keeps its volume (127).
+      {20, 0, 64, 65536, 64, 255, 32, kFlagPanning, 127, 127, 0, 255},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    ch.flags = kFlagVolume | kFlagPanning;
+    updateVoice(ch, sample, song);  // the voice starts at 127, panning 128
+    ch.volume = c.volume;
+    ch.volumeDelta = c.volumeDelta;
+    ch.volumeEnvelope.value = c.envelope;
+    ch.fadeVolume = c.fade;
+    song.globalVolume = c.global;
+    ch.panning = c.panning;
+    ch.panningEnvelope.value = c.panningEnvelope;
+    ch.flags = c.flags;
+    updateVoice(ch, sample, song);
+    const Voice& v = *ch.voice;
+    // clang-format off
+    testing::expectAll({{"volume", v.volume, c.voiceVolume}, {"left", v.leftGain, c.left},
+        {"right", v.rightGain, c.right}, {"panning", v.panning, c.voicePanning}},
+        std::to_string(c.volume) + " " + std::to_string(c.panning));
+    // clang-format on
+  }
 }
 
 TEST_F(VoiceFixture, FrequencyOnBothTablesWithAFloor) {
-  // The Amiga clock constant 14317056 puts period 1712 a hair below 8363 Hz.
-  EXPECT_EQ(periodToFrequency(1712, 0, false), 8362);
-  EXPECT_EQ(periodToFrequency(1711, 0, false), 8367);
-  EXPECT_EQ(periodToFrequency(4608, 0, true), 8363);
-  EXPECT_EQ(periodToFrequency(4608, 768, true), 16726);   // the delta raises the pitch
-  EXPECT_EQ(periodToFrequency(1712, 1712, false), 4181);  // ... and lowers it on Amiga
-  EXPECT_EQ(periodToFrequency(14317056 / 50, 0, false), 100);
-  EXPECT_EQ(periodToFrequency(-5, 0, false), 100);
-  EXPECT_EQ(periodToFrequency(-2000000000, 0, true), 2147483647);
-
+  struct {
+    std::int32_t period, delta;
+    bool linear;
+    std::int32_t hertz;
+  } cases[] = {
+      {1712, 0, false, 8362},                              // 14317056 / 1712 = 8362.77
+      {1711, 0, false, 8367},  {1712, 1712, false, 4181},  // the delta lowers the pitch
+      {4608, 0, true, 8363},   {4608, 768, true, 16726},   // ... and raises it here
+      {4607, 0, true, 8370},   {5376, 0, true, 4181},     {4608, -1, true, 8355},
+      {286342, 0, false, 100}, {-5, 0, false, 100},       {-2000000000, 0, true, 2147483647},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(periodToFrequency(c.period, c.delta, c.linear), c.hertz)
+        << c.period << " " << c.delta;
+  }
+  // The step is hertz / 44100 in 32.32: 8362 gives 0.189615 x 2^32 = 814388129.
   ch.period = 1712;
   ch.flags = kFlagFrequency;
   song.flags = 0;
   updateVoice(ch, sample, song);
   EXPECT_EQ(ch.voice->stepInteger, 0u);
-  const auto step8362 = static_cast<std::uint32_t>((std::uint64_t{8362} << 32) / 44100);
-  EXPECT_EQ(ch.voice->stepFraction, step8362);
+  EXPECT_EQ(ch.voice->stepFraction, 814388129u);
+  ch.period = 286;  // 50059 Hz
+  ch.flags = kFlagFrequency;
+  updateVoice(ch, sample, song);
+  EXPECT_EQ(ch.voice->stepInteger, 1u);
+  EXPECT_EQ(ch.voice->stepFraction, 580356238u);
   ch.period = 20;
   ch.periodDelta = -20;  // a zero period leaves the step alone
   ch.flags = kFlagFrequency;
   updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->stepFraction, step8362);
+  EXPECT_EQ(ch.voice->stepFraction, 580356238u);
+  EXPECT_EQ(ch.flags, 0);
 }
 
 TEST_F(VoiceFixture, TriggerOnABusyVoiceMovesTheNoteToItsPartner) {
   Voice* first = ch.voice;
+  first->startOffset = 100;  // at the loop end: the note starts at 0
   ch.flags = kFlagTrigger | kFlagVolume | kFlagPanning;
   updateVoice(ch, sample, song);
   EXPECT_EQ(ch.voice, first);
   EXPECT_EQ(first->sample, &sample);
+  EXPECT_EQ(first->position, 0u);
   first->position = 40;
+  first->positionFraction = 7;
+  first->direction = kBackward;
   first->currentLeft = 63 * 256;
+  first->rampFramesLeft = 9;
+  first->startOffset = 99;
 
   Sample other = sample;
   ch.flags = kFlagTrigger | kFlagVolume | kFlagPanning;
   updateVoice(ch, other, song);
-  Voice* partner = &engineState().voices[35];
-  EXPECT_EQ(ch.voice, partner);
-  EXPECT_EQ(partner->index, 35);
-  EXPECT_EQ(partner->sample, &other);
-  EXPECT_EQ(partner->position, 0u);
-  EXPECT_EQ(partner->currentLeft, 0);  // ramps up from silence
-  EXPECT_EQ(partner->leftGain, 63);
-  EXPECT_EQ(first->sample, &sample);  // the old note keeps running ...
-  EXPECT_EQ(first->position, 40u);
-  EXPECT_EQ(first->leftGain, 0);  // ... towards silence
-  EXPECT_EQ(first->currentLeft, 63 * 256);
-  EXPECT_EQ(first->index, 3);
+  const Voice& partner = engineState().voices[35];
+  EXPECT_EQ(ch.voice, &partner);
+  EXPECT_EQ(partner.sample, &other);
+  EXPECT_EQ(first->sample, &sample);  // the old note keeps running, towards silence
+  // The start offset moves with the note; the new note ramps up from silence.
+  // clang-format off
+  testing::expectAll({{"index", partner.index, 35}, {"position", partner.position, 99},
+      {"fraction", partner.positionFraction, 0}, {"offset", partner.startOffset, 0},
+      {"ramp", partner.rampFramesLeft, 0}, {"direction", partner.direction, 1},
+      {"current", partner.currentLeft, 0}, {"gain", partner.leftGain, 63},
+      {"old index", first->index, 3}, {"old position", first->position, 40},
+      {"old volume", first->volume, 0}, {"old left", first->leftGain, 0},
+      {"old right", first->rightGain, 0}, {"old current", first->currentLeft, 63 * 256}});
+  // clang-format on
 
   ch.flags = kFlagTrigger;
   updateVoice(ch, sample, song);
   EXPECT_EQ(ch.voice, first);  // and back again
-}
-
-TEST_F(VoiceFixture, StartOffsetBeyondTheLoopStartsAtZero) {
-  ch.voice->startOffset = 100;
-  ch.flags = kFlagTrigger;
-  updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->position, 0u);
-  ch.voice->sample = nullptr;
-  ch.voice->startOffset = 99;
-  ch.flags = kFlagTrigger;
-  updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->position, 99u);
-  EXPECT_EQ(ch.voice->startOffset, 0u);
+  ch.voice->positionFraction = 7;
+  ch.voice->startOffset = 5;
   ch.flags = kFlagRestart;
   updateVoice(ch, sample, song);
-  EXPECT_EQ(ch.voice->position, 0u);
+  EXPECT_EQ(ch.voice->position + ch.voice->positionFraction + ch.voice->startOffset, 0u);
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
-// Module loading: sample decoding, loops and guards, packed patterns, refusals.
+// Module loading: sample decoding, loops and guards, packed patterns, header rules, refusals.
+#include <cstring>
+#include <functional>
+
 #include <gtest/gtest.h>
 
+#include "music/file_ops.h"
 #include "music/loader.h"
 #include "music/song.h"
 #include "music_test_support.h"
@@ -9,22 +13,20 @@ namespace quarvel::music {
 namespace {
 
 using testing::basicModule;
+using testing::expectAll;
 using testing::loadBytes;
 using testing::loadModule;
 namespace xw = xmwriter;
 
-void put32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-xw::Module withSample(const xw::Sample& sample) {
+xw::Module withSamples(const std::vector<xw::Sample>& samples) {
   xw::Module m = basicModule();
-  m.instruments[0].samples = {sample};
+  m.instruments[0].samples = samples;
   return m;
 }
 
-xw::Sample ramp(std::size_t count, bool sixteenBit, xw::Loop loop, std::uint32_t loopStart,
-                std::uint32_t loopLength) {
+// Values i x 3 - 50, so value i of an 8-bit sample loads as (i x 3 - 50) x 256.
+xw::Sample ramp(std::size_t count, bool sixteenBit, xw::Loop loop = xw::Loop::kNone,
+                std::uint32_t loopStart = 0, std::uint32_t loopLength = 0) {
   xw::Sample s;
   for (std::size_t i = 0; i < count; ++i) s.values.push_back(static_cast<std::int32_t>(i) * 3 - 50);
   s.sixteenBit = sixteenBit;
@@ -34,194 +36,106 @@ xw::Sample ramp(std::size_t count, bool sixteenBit, xw::Loop loop, std::uint32_t
   return s;
 }
 
-const Sample& firstSample(const Song& song) {
-  return *song.instruments[0].samples[0];
-}
-
-TEST(Loader, EightBitDeltasBecomeTheHighByteOfSixteenBitValues) {
-  xw::Sample s;
-  s.values = {1, 2, 3};  // written as deltas 1, 1, 1
-  auto song = loadModule(withSample(s));
-  ASSERT_NE(song, nullptr);
-  const Sample& a = firstSample(*song);
-  EXPECT_EQ(a.bits, 16);
-  ASSERT_EQ(a.length, 3u);
-  EXPECT_EQ(a.data[0], 256);
-  EXPECT_EQ(a.data[1], 512);
-  EXPECT_EQ(a.data[2], 768);
-
-  s.values = {-1, 0};  // bytes 255, 1
-  song = loadModule(withSample(s));
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(firstSample(*song).data[0], -256);
-  EXPECT_EQ(firstSample(*song).data[1], 0);
-}
-
-TEST(Loader, SixteenBitSamplesAreHalvedAndDecodeWithWrappingSums) {
-  xw::Sample s = ramp(500, true, xw::Loop::kForward, 100, 200);
-  s.values[1] = 32767;
-  s.values[2] = -32768;  // delta -65535 wraps to +1 in 16 bits
-  auto song = loadModule(withSample(s));
-  ASSERT_NE(song, nullptr);
-  const Sample& a = firstSample(*song);
-  EXPECT_EQ(a.length, 500u);
-  EXPECT_EQ(a.loopStart, 100u);
-  EXPECT_EQ(a.loopLength, 200u);
-  EXPECT_EQ(a.loopMode, kLoopForward);
-  for (std::size_t i = 0; i < 500; ++i) {
-    if (i != 300) {
-      ASSERT_EQ(a.data[i], s.values[i]) << i;
-    }
+TEST(Loader, DeltasDecodeWithWrappingSums) {
+  const struct {
+    bool sixteenBit;
+    std::vector<std::int32_t> values;  // written as deltas
+    std::vector<std::int16_t> loaded;
+  } cases[] = {{false, {1, 2, 3}, {256, 512, 768}},  // deltas 1, 1, 1 in the high byte
+               {false, {-1, 0}, {-256, 0}},          // bytes 255, 1
+               {true, {100, 32767, -32768, 5}, {100, 32767, -32768, 5}}};  // deltas that wrap
+  for (const auto& c : cases) {
+    xw::Sample s;
+    s.values = c.values;
+    s.sixteenBit = c.sixteenBit;
+    auto song = loadModule(withSamples({s}));
+    ASSERT_NE(song, nullptr);
+    const Sample& a = *song->instruments[0].samples[0];
+    EXPECT_EQ(a.bits, 16);
+    EXPECT_EQ(std::vector<std::int16_t>(a.data, a.data + a.length), c.loaded) << c.values[0];
+    EXPECT_EQ(a.data[a.length], 0) << c.values[0];  // no loop: the guard stays zero
   }
-  EXPECT_EQ(a.data[300], a.data[100]);  // the guard behind the loop replaces the value there
 }
 
-TEST(Loader, GuardValueRepeatsTheLoopForEachMode) {
-  const xw::Sample base = ramp(40, false, xw::Loop::kForward, 10, 20);
-  auto song = loadModule(withSample(base));
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(firstSample(*song).data[30], firstSample(*song).data[10]);
-  EXPECT_NE(firstSample(*song).data[30], firstSample(*song).data[29]);
-
-  xw::Sample pingPong = base;
-  pingPong.loop = xw::Loop::kPingPong;
-  song = loadModule(withSample(pingPong));
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(firstSample(*song).loopMode, kLoopPingPong);
-  EXPECT_EQ(firstSample(*song).data[30], firstSample(*song).data[29]);
-
-  xw::Sample once = ramp(40, false, xw::Loop::kNone, 0, 0);
-  song = loadModule(withSample(once));
-  ASSERT_NE(song, nullptr);
-  const Sample& a = firstSample(*song);
-  EXPECT_EQ(a.loopMode, kLoopNone);
-  EXPECT_EQ(a.loopStart, 0u);
-  EXPECT_EQ(a.loopLength, 40u);
-  for (std::uint32_t i = 0; i < kSampleGuardValues; ++i) EXPECT_EQ(a.data[40 + i], 0);
-}
-
-TEST(Loader, TypeThreeIsPingPong) {
-  xw::Layout layout;
-  std::vector<std::uint8_t> bytes =
-      xw::write(withSample(ramp(40, false, xw::Loop::kForward, 10, 20)), &layout);
-  bytes[layout.sampleHeaders[0][0] + 14] = 3;
-  auto song = loadBytes(bytes);
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(firstSample(*song).loopMode, kLoopPingPong);
-}
-
-TEST(Loader, LoopOfLengthZeroPlaysTheWholeSampleOnce) {
-  // 1000 bytes of 16-bit data, loop start 200 bytes, loop length 0, type 0x11.
-  auto song = loadModule(withSample(ramp(500, true, xw::Loop::kForward, 100, 0)));
-  ASSERT_NE(song, nullptr);
-  const Sample& a = firstSample(*song);
-  EXPECT_EQ(a.length, 500u);
-  EXPECT_EQ(a.loopMode, kLoopNone);
-  EXPECT_EQ(a.loopStart, 0u);
-  EXPECT_EQ(a.loopLength, 500u);
-}
-
-TEST(Loader, LoopsBeyondTheDataAreCut) {
-  auto song = loadModule(withSample(ramp(40, false, xw::Loop::kForward, 30, 100)));
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(firstSample(*song).loopStart, 30u);
-  EXPECT_EQ(firstSample(*song).loopLength, 10u);
-  EXPECT_EQ(firstSample(*song).data[40], firstSample(*song).data[30]);
-
-  song = loadModule(withSample(ramp(40, false, xw::Loop::kPingPong, 40, 5)));
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(firstSample(*song).loopMode, kLoopNone);
-  EXPECT_EQ(firstSample(*song).loopLength, 40u);
+TEST(Loader, LoopsAreCutToTheDataAndGuardedByMode) {
+  const struct {
+    const char* name;
+    xw::Sample sample;
+    std::uint8_t mode;
+    std::uint32_t length, loopStart, loopLength;
+    std::int16_t guard;  // the value behind the loop end
+  } cases[] = {
+      // clang-format off
+      {"forward: the loop start", ramp(40, false, xw::Loop::kForward, 10, 20), kLoopForward, 40,
+       10, 20, -20 * 256},
+      {"ping-pong: the last value", ramp(40, false, xw::Loop::kPingPong, 10, 20), kLoopPingPong,
+       40, 10, 20, 37 * 256},
+      {"16 bits: byte counts halved", ramp(500, true, xw::Loop::kForward, 100, 200), kLoopForward,
+       500, 100, 200, 250},
+      {"loop length 0 plays once", ramp(500, true, xw::Loop::kForward, 100, 0), kLoopNone, 500, 0,
+       500, 0},
+      {"loop past the end is cut", ramp(40, false, xw::Loop::kForward, 30, 100), kLoopForward, 40,
+       30, 10, 40 * 256},
+      {"loop from the end plays once", ramp(40, false, xw::Loop::kPingPong, 40, 5), kLoopNone, 40,
+       0, 40, 0},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    auto song = loadModule(withSamples({c.sample}));
+    ASSERT_NE(song, nullptr) << c.name;
+    const Sample& a = *song->instruments[0].samples[0];
+    // clang-format off
+    expectAll({{"mode", a.loopMode, c.mode}, {"length", a.length, c.length},
+               {"loop start", a.loopStart, c.loopStart}, {"loop length", a.loopLength, c.loopLength},
+               {"guard", a.data[c.loopStart + c.loopLength], c.guard}}, c.name);
+    // clang-format on
+  }
 }
 
 TEST(Loader, OddSixteenBitByteCountSkipsTheStrayByte) {
-  xw::Module m = basicModule();
-  m.instruments[0].samples = {ramp(10, true, xw::Loop::kNone, 0, 0),
-                              ramp(6, false, xw::Loop::kNone, 0, 0)};
   xw::Layout layout;
-  std::vector<std::uint8_t> bytes = xw::write(m, &layout);
-  // Grow the first sample's data by one byte and declare 21 bytes.
+  std::vector<std::uint8_t> bytes =
+      xw::write(withSamples({ramp(10, true), ramp(6, false)}), &layout);
+  // One more data byte for the first sample, declared as 21 bytes.
   bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(layout.sampleData[0][1]), 0x7F);
-  put32(bytes, layout.sampleHeaders[0][0], 21);
+  bytes[layout.sampleHeaders[0][0]] = 21;
   auto song = loadBytes(bytes);
   ASSERT_NE(song, nullptr);
-  const Instrument& in = song->instruments[0];
-  EXPECT_EQ(in.samples[0]->length, 10u);
-  ASSERT_EQ(in.samples[1]->length, 6u);
-  EXPECT_EQ(in.samples[1]->data[5], (5 * 3 - 50) * 256);
+  EXPECT_EQ(song->instruments[0].samples[0]->length, 10u);
+  ASSERT_EQ(song->instruments[0].samples[1]->length, 6u);
+  EXPECT_EQ(song->instruments[0].samples[1]->data[5], (5 * 3 - 50) * 256);
 }
 
-TEST(Loader, PackedCellsMapKeyOffAndOutOfRangeInstruments) {
+TEST(Loader, PackedCellsEmptyAndAbsentPatterns) {
   xw::Module m = basicModule(2, 4);
-  xw::Pattern& p = m.patterns[0];
+  m.addPattern(8);  // pattern 1 is written with no data
+  m.addPattern(4);
+  xw::Pattern& p = m.patterns[2];
   p.at(0, 0, 2) = {97, 1, 0, 0, 0};
   p.at(0, 1, 2) = {49, 200, 0x40, 0x0C, 0x20};  // all fields set: written unpacked
-  p.at(3, 1, 2) = {0, 0, 0, 0x0F, 0x03};
+  p.at(3, 1, 2) = {0, 128, 0, 0x0F, 0x03};
+  m.orders = {2, 1, 5};  // 3 to 5 are not in the file
   auto song = loadModule(m);
   ASSERT_NE(song, nullptr);
-  const NoteCell* cells = song->patterns[0].cells;
-  EXPECT_EQ(cells[0].note, 255);
-  EXPECT_EQ(cells[0].instrument, 1);
-  EXPECT_EQ(cells[1].note, 49);
-  EXPECT_EQ(cells[1].instrument, 0);
-  EXPECT_EQ(cells[1].volume, 0x40);
-  EXPECT_EQ(cells[1].effect, 0x0C);
-  EXPECT_EQ(cells[1].parameter, 0x20);
-  EXPECT_EQ(cells[7].effect, 0x0F);
-  EXPECT_EQ(cells[7].parameter, 0x03);
-  EXPECT_EQ(cells[7].note, 0);
-  EXPECT_EQ(cells[2].effect, 0);
-}
-
-TEST(Loader, EmptyPatternConsumesOnlyItsHeader) {
-  xw::Module m = basicModule(1, 8);
-  m.addPattern(16);  // pattern 1 has content, pattern 0 is written with no data
-  m.patterns[1].at(5, 0, 1) = {13, 1, 0, 0, 0};
-  m.orders = {0, 1};
-  auto song = loadModule(m);
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(song->patterns[0].rows, 8u);
-  for (int r = 0; r < 8; ++r) EXPECT_EQ(song->patterns[0].cells[r].note, 0);
-  EXPECT_EQ(song->patterns[1].rows, 16u);
-  EXPECT_EQ(song->patterns[1].cells[5].note, 13);
-  EXPECT_EQ(song->numInstruments, 1);
-  EXPECT_EQ(firstSample(*song).length, 64u);
-}
-
-TEST(Loader, PatternsNamedButAbsentGetSixtyFourEmptyRows) {
-  xw::Module m = basicModule(2, 4);
-  m.addPattern(4);
-  m.addPattern(4);
-  m.orders = {0, 5, 1};
-  auto song = loadModule(m);
-  ASSERT_NE(song, nullptr);
+  const NoteCell expected[] = {
+      {255, 1, 0, 0, 0}, {49, 0, 0x40, 0x0C, 0x20}, {0, 128, 0, 0x0F, 0x03}};
+  const int at[] = {0, 1, 7};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(std::memcmp(&song->patterns[2].cells[at[i]], &expected[i], 5), 0) << at[i];
+  }
   EXPECT_EQ(song->patternsUsed, 6u);
   EXPECT_EQ(song->patternSlots, 6u);
-  for (int i = 3; i < 6; ++i) {
-    EXPECT_EQ(song->patterns[i].rows, 64u);
-    for (int c = 0; c < 128; ++c) EXPECT_EQ(song->patterns[i].cells[c].note, 0);
+  const std::uint32_t rows[] = {4, 8, 4, 64, 64, 64};
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(song->patterns[i].rows, rows[i]) << "pattern " << i;
+    for (std::uint32_t c = 0; i != 2 && c < 2 * rows[i]; ++c) {
+      ASSERT_EQ(song->patterns[i].cells[c].note, 0) << "pattern " << i;
+    }
   }
-  EXPECT_EQ(song->patterns[2].rows, 4u);
+  EXPECT_EQ(song->instruments[0].samples[0]->length, 64u);  // what follows is intact
 }
 
-TEST(Loader, InstrumentWithoutSamplesIsSkippedByItsHeaderSize) {
-  xw::Module m = basicModule();
-  xw::Instrument empty;
-  empty.name = "nothing";
-  m.instruments.insert(m.instruments.begin(), empty);
-  auto song = loadModule(m);
-  ASSERT_NE(song, nullptr);
-  const Instrument& a = song->instruments[0];
-  EXPECT_EQ(a.numSamples, 0u);
-  for (const Sample* s : a.samples) EXPECT_EQ(s, &kEmptySample);
-  for (std::uint8_t k : a.keymap) EXPECT_EQ(k, 0);
-  EXPECT_EQ(a.volumeEnvelope[0].y, 0);
-  EXPECT_EQ(song->instruments[1].numSamples, 1u);
-  EXPECT_EQ(song->instruments[1].samples[1], &kEmptySample);
-  EXPECT_EQ(song->instruments[1].samples[0]->length, 64u);
-}
-
-TEST(Loader, InstrumentFieldsFadeoutAndEnvelopeRules) {
+TEST(Loader, InstrumentsFieldsEnvelopesAndEmptyOnes) {
   xw::Module m = basicModule();
   xw::Instrument& in = m.instruments[0];
   in.fadeout = 0x4000;
@@ -232,72 +146,108 @@ TEST(Loader, InstrumentFieldsFadeoutAndEnvelopeRules) {
   in.vibratoType = 2;
   in.vibratoRate = 9;
   in.keymap[40] = 3;
+  m.instruments.insert(m.instruments.begin(), xw::Instrument{});  // no samples
   auto song = loadModule(m);
   ASSERT_NE(song, nullptr);
-  const Instrument& a = song->instruments[0];
-  EXPECT_EQ(a.fadeout, 0x8000);
-  EXPECT_EQ(a.volumeType, kEnvelopeOn | kEnvelopeSustain);
-  EXPECT_EQ(a.volumePoints, 2);
-  EXPECT_EQ(a.volumeEnvelope[1].x, 10);
-  EXPECT_EQ(a.volumeEnvelope[1].y, 64);
-  EXPECT_EQ(a.volumeSustain, 1);
-  EXPECT_EQ(a.panningType, 0);
-  EXPECT_EQ(a.vibratoType, 2);
-  EXPECT_EQ(a.vibratoRate, 9);
-  EXPECT_EQ(a.keymap[40], 3);
+  for (const Sample* s : song->instruments[0].samples) EXPECT_EQ(s, &kEmptySample);
+  const Instrument& a = song->instruments[1];
+  EXPECT_EQ(a.samples[1], &kEmptySample);
+  // clang-format off
+  expectAll({{"samples", a.numSamples, 1}, {"length", a.samples[0]->length, 64},
+             {"fadeout", a.fadeout, 0x8000}, {"volume type", a.volumeType, 3},
+             {"points", a.volumePoints, 2}, {"x", a.volumeEnvelope[1].x, 10},
+             {"y", a.volumeEnvelope[1].y, 64}, {"sustain", a.volumeSustain, 1},
+             {"panning type", a.panningType, 0}, {"vibrato type", a.vibratoType, 2},
+             {"vibrato rate", a.vibratoRate, 9}, {"keymap", a.keymap[40], 3}});
+  // clang-format on
 }
 
-TEST(Loader, HeaderFieldsAndSafeReplacements) {
+// Values that the player could not use are replaced, or the file is refused (expected -1).
+TEST(Loader, HostileValuesAreReplacedOrRefused) {
   xw::Module m = basicModule(3);
   m.tempo = 5;
-  m.bpm = 0;  // no tempo: replaced
-  m.linearFrequencies = false;
   m.orders = {0, 0};
-  m.restartPosition = 2;  // beyond the song: replaced by 0
-  auto song = loadModule(m);
-  ASSERT_NE(song, nullptr);
-  EXPECT_EQ(song->numChannels, 3);
-  EXPECT_EQ(song->defaultTempo, 5);
-  EXPECT_EQ(song->defaultBpm, 125);
-  EXPECT_EQ(song->flags & kLinearFrequencies, 0);
-  EXPECT_EQ(song->songLength, 2);
-  EXPECT_EQ(song->restartPosition, 0);
-  EXPECT_EQ(song->defaultGlobalVolume, 64);
-  EXPECT_NE(song->tickOperation, nullptr);
-}
-
-TEST(Loader, RefusesWhatItCannotPlay) {
-  const std::vector<std::uint8_t> good = xw::write(basicModule());
-  ASSERT_NE(loadBytes(good), nullptr);
-
-  std::vector<std::uint8_t> bytes = good;
-  bytes[9] = 'm';  // signature
-  EXPECT_EQ(loadBytes(bytes), nullptr);
-
-  bytes = good;
-  bytes[68] = 33;  // more channels than the player holds
-  EXPECT_EQ(loadBytes(bytes), nullptr);
-
-  xw::Module many = basicModule();
-  many.instruments[0].samples.resize(17, many.instruments[0].samples[0]);
-  EXPECT_EQ(loadModule(many), nullptr);
-
-  bytes = good;
-  bytes.pop_back();  // the last sample value is missing
-  EXPECT_EQ(loadBytes(bytes), nullptr);
-
-  bytes = good;
   xw::Layout layout;
-  bytes = xw::write(basicModule(), &layout);
-  put32(bytes, layout.sampleHeaders[0][0], 0x7FFFFFF0);  // more data than the file holds
-  EXPECT_EQ(loadBytes(bytes), nullptr);
-
+  const std::vector<std::uint8_t> good = xw::write(m, &layout);
+  const std::size_t pattern = layout.patternHeaders[0], instrument = layout.instrumentHeaders[0];
+  const std::size_t sample = layout.sampleHeaders[0][0];
+  using Field = std::function<int(const Song&)>;
+  const Field length = [](const Song& s) { return s.songLength; };
+  const Field bpm = [](const Song& s) { return s.defaultBpm; };
+  const Field rows = [](const Song& s) { return static_cast<int>(s.patterns[0].rows); };
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::size_t, std::uint8_t>> patches;
+    int expected;
+    Field field;
+  } cases[] = {
+      // clang-format off
+      {"intact", {}, 2, length},
+      {"song length 65535 is cut to 256", {{64, 0xFF}, {65, 0xFF}}, 256, length},
+      {"restart beyond the song is 0", {{66, 2}}, 0, [](const Song& s) { return s.restartPosition; }},
+      {"33 channels", {{68, 33}}, -1, length},
+      {"257 patterns", {{70, 1}, {71, 1}}, -1, length},
+      {"129 instruments", {{72, 129}}, -1, length},
+      {"BPM 0 is 125", {{78, 0}}, 125, bpm},
+      {"BPM 255 is kept", {{78, 255}}, 255, bpm},
+      {"BPM 256 is 255", {{78, 0}, {79, 1}}, 255, bpm},
+      {"an order naming pattern 255 adds empty patterns", {{80, 255}}, 256,
+       [](const Song& s) { return s.patterns[255].rows == 64 ? s.patternSlots : 0; }},
+      {"header size beyond the file", {{60, 0xFF}, {61, 0xFF}, {62, 0xFF}, {63, 0x7F}}, -1, length},
+      {"256 rows", {{pattern + 5, 0}, {pattern + 6, 1}}, 256, rows},
+      {"257 rows", {{pattern + 5, 1}, {pattern + 6, 1}}, -1, length},
+      {"13 envelope points are 12", {{instrument + 225, 13}}, 12,
+       [](const Song& s) { return s.instruments[0].volumePoints; }},
+      {"13 panning points are 12", {{instrument + 226, 13}}, 12,
+       [](const Song& s) { return s.instruments[0].panningPoints; }},
+      {"17 samples", {{instrument + 27, 17}}, -1, length},
+      {"sample type 3 is ping-pong", {{sample + 14, 3}}, kLoopPingPong,
+       [](const Song& s) { return s.instruments[0].samples[0]->loopMode; }},
+      {"no loop: the loop start field is ignored", {{sample + 4, 5}, {sample + 14, 0}}, 0,
+       [](const Song& s) { return s.instruments[0].samples[0]->loopStart; }},
+      {"sample data beyond the file", {{sample + 3, 0x7F}}, -1, length},
+      {"signature", {{9, 'm'}}, -1, length},
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    std::vector<std::uint8_t> bytes = good;
+    for (const auto& [at, value] : c.patches) bytes[at] = value;
+    auto song = loadBytes(bytes);
+    EXPECT_EQ(song ? c.field(*song) : -1, c.expected) << c.name;
+  }
+  auto song = loadBytes(good);
+  ASSERT_NE(song, nullptr);
+  // clang-format off
+  expectAll({{"channels", song->numChannels, 3}, {"tempo", song->defaultTempo, 5},
+             {"flags", song->flags, 1}, {"global volume", song->defaultGlobalVolume, 64}});
+  // clang-format on
+  m.bpm = 55336;
+  EXPECT_EQ(loadModule(m)->defaultBpm, 255);
   EXPECT_EQ(loadBytes({}), nullptr);
 }
 
-TEST(Loader, MissingFileGivesNoSong) {
+TEST(Loader, EveryTruncatedFileIsRefused) {
+  xw::Module m = basicModule(2, 4);
+  m.patterns[0].at(1, 1, 2) = {49, 1, 0x40, 4, 0x35};
+  m.instruments.push_back(m.instruments[0]);
+  m.instruments[1].samples[0] = ramp(30, true, xw::Loop::kPingPong, 4, 10);
+  const std::vector<std::uint8_t> bytes = xw::write(m);
+  ASSERT_NE(loadBytes(bytes), nullptr);
+  for (std::size_t length = 0; length < bytes.size(); ++length) {
+    const std::vector<std::uint8_t> cut(bytes.begin(),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(length));
+    EXPECT_EQ(loadBytes(cut), nullptr) << length;
+  }
+}
+
+TEST(Loader, MissingFileOrOperationsGiveNoSong) {
   installMemoryFileOps();
   EXPECT_EQ(testing::SongPtr(loadSong("no-such-module.xm")), nullptr);
+  FileOps partial = memoryFileOps();
+  partial.tell = nullptr;
+  installFileOps(partial);  // only a whole table is installed
+  EXPECT_EQ(fileOps().open, nullptr);
+  installMemoryFileOps();
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "music/playback.h"
@@ -25,5 +27,18 @@ SongPtr loadModule(const xmwriter::Module& module);
 // A module with `channels` channels, one pattern of `rows` rows, and one instrument holding a
 // forward-looped 8-bit sample of 64 values.
 xmwriter::Module basicModule(int channels = 1, int rows = 64);
+
+// A temporary file path of the running test and process, so parallel test runs do not meet:
+// <temp>/quarvel-<test>-<process id><suffix>.
+std::string uniqueTempPath(const std::string& suffix);
+
+// One named value and what it must be: a row of expectAll's table.
+struct Check {
+  const char* name;
+  std::int64_t actual, expected;
+};
+
+// Expects every actual value to equal its expected one; failures name the check and `where`.
+void expectAll(std::initializer_list<Check> checks, const std::string& where = "");
 
 }  // namespace quarvel::music::testing

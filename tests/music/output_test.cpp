@@ -13,6 +13,7 @@
 #include "music/music_player.h"
 #include "music/output.h"
 #include "music/playback.h"
+#include "music_test_support.h"
 #include "platform/headless/headless_platform.h"
 #include "xmwriter/xm_writer.h"
 
@@ -24,36 +25,25 @@ using platform::headless::HeadlessPlatform;
 
 constexpr std::uint32_t kBlockBytes = 884 * 4;
 
-// A short looping tune: a saw lead over a square bass, so that every block differs.
-std::string writeFixture() {
-  xmwriter::Module m;
-  m.channels = 2;
-  m.orders = {0, 1};
-  for (int p = 0; p < 2; ++p) {
+// A short looping tune (notes on every other row of two patterns, so that blocks differ) in
+// a file of the test's own, removed at the end.
+struct TuneFile {
+  const std::string path = testing::uniqueTempPath(".xm");
+  TuneFile() {
+    xmwriter::Module m = testing::basicModule(2, 16);
     m.addPattern(16);
-    for (int row = 0; row < 16; row += 2) {
-      m.patterns[p].at(row, 0, 2) = {xmwriter::note(4, (row + 5 * p) % 12), 1, 0x40, 0, 0};
-      if (row % 4 == 0) m.patterns[p].at(row, 1, 2) = {xmwriter::note(2, 7 * p), 2, 0x30, 0, 0};
+    m.orders = {0, 1};
+    for (int row = 0; row < 32; row += 2) {
+      m.patterns[row / 16].at(row % 16, row % 4 / 2, 2) = {xmwriter::note(3, row % 12), 1, 0, 0, 0};
     }
+    EXPECT_TRUE(xmwriter::save(m, path));
   }
-  xmwriter::Sample saw;
-  saw.sixteenBit = true;
-  for (int i = 0; i < 64; ++i) saw.values.push_back(i * 900 - 28800);
-  saw.loop = xmwriter::Loop::kForward;
-  saw.loopLength = 64;
-  xmwriter::Sample square;
-  for (int i = 0; i < 32; ++i) square.values.push_back(i < 16 ? 90 : -90);
-  square.loop = xmwriter::Loop::kPingPong;
-  square.loopLength = 32;
-  xmwriter::Instrument lead;
-  lead.samples.push_back(saw);
-  xmwriter::Instrument bass;
-  bass.samples.push_back(square);
-  m.instruments = {lead, bass};
-  const fs::path path = fs::temp_directory_path() / "quarvel-output-test.xm";
-  EXPECT_TRUE(xmwriter::save(m, path.string()));
-  return path.string();
-}
+  ~TuneFile() {
+    std::error_code ignored;
+    fs::remove(path, ignored);
+  }
+  const char* name() const { return path.c_str(); }
+};
 
 // A sound device whose play position the test sets by hand.
 class ScriptedSound final : public platform::SoundSystem, public platform::SoundDevice {
@@ -78,11 +68,11 @@ class ScriptedSound final : public platform::SoundSystem, public platform::Sound
 };
 
 TEST(SoundOutput, WorkerRendersExactlyTheBlocksTheDeviceHasLeftBehind) {
-  const std::string path = writeFixture();
+  const TuneFile tune;
   HeadlessPlatform headless;
   ScriptedSound sound;
   {
-    MusicPlayer player(path.c_str(), sound, headless);
+    MusicPlayer player(tune.name(), sound, headless);
     ASSERT_TRUE(player.play());
     EXPECT_EQ(sound.preparedBytes, 88400u * 4);
     EXPECT_TRUE(sound.playing);
@@ -108,10 +98,10 @@ TEST(SoundOutput, WorkerRendersExactlyTheBlocksTheDeviceHasLeftBehind) {
 }
 
 TEST(SoundOutput, DestroyingAPlayingPlayerEndsTheWorkerFirst) {
-  const std::string path = writeFixture();
+  const TuneFile tune;
   HeadlessPlatform headless;
   {
-    MusicPlayer player(path.c_str(), headless, headless);
+    MusicPlayer player(tune.name(), headless, headless);
     ASSERT_TRUE(player.play());
     headless.sleep(100);
     EXPECT_FALSE(engineState().threadFinished.load());
@@ -135,10 +125,10 @@ TEST(SoundOutput, MissingModuleOrDeviceLeavesItSilent) {
     EXPECT_EQ(player.song(), nullptr);
     EXPECT_FALSE(player.play());
   }
-  const std::string path = writeFixture();
+  const TuneFile tune;
   ScriptedSound sound;
   sound.available = false;
-  MusicPlayer player(path.c_str(), sound, headless);
+  MusicPlayer player(tune.name(), sound, headless);
   ASSERT_NE(player.song(), nullptr);
   EXPECT_FALSE(player.play());
   EXPECT_EQ(engineState().worker, 0u);
@@ -146,9 +136,9 @@ TEST(SoundOutput, MissingModuleOrDeviceLeavesItSilent) {
 }
 
 TEST(SoundOutput, PlayingAgainRestartsFromTheBeginning) {
-  const std::string path = writeFixture();
+  const TuneFile tune;
   HeadlessPlatform headless;
-  MusicPlayer player(path.c_str(), headless, headless);
+  MusicPlayer player(tune.name(), headless, headless);
   ASSERT_TRUE(player.play());
   const PcmView first = pcmRing();
   const std::vector<std::int16_t> opening(first.samples, first.samples + 2 * first.frames);
@@ -160,10 +150,10 @@ TEST(SoundOutput, PlayingAgainRestartsFromTheBeginning) {
 }
 
 TEST(SoundOutput, ManyStartsAndStopsLeaveNothingBehind) {
-  const std::string path = writeFixture();
+  const TuneFile tune;
   HeadlessPlatform headless;
-  MusicPlayer player(path.c_str(), headless, headless);
-  for (int i = 0; i < 1000; ++i) {
+  MusicPlayer player(tune.name(), headless, headless);
+  for (int i = 0; i < 300; ++i) {
     ASSERT_TRUE(startPlayback(player.song()));
     if (i % 3 == 0) headless.sleep(7);  // sometimes the worker runs before the stop
     ASSERT_TRUE(stopOutput(player.song()));
@@ -178,22 +168,23 @@ std::vector<std::uint8_t> readBytes(const fs::path& path) {
 }
 
 TEST(SoundOutput, WhatTheDevicePlaysEqualsTheOfflineRendering) {
-  const std::string path = writeFixture();
+  const TuneFile tune;
   std::vector<std::int16_t> played;
   {
     HeadlessPlatform headless;
-    MusicPlayer player(path.c_str(), headless, headless);
+    MusicPlayer player(tune.name(), headless, headless);
     ASSERT_TRUE(player.play());
     headless.sleep(3000);  // one and a half laps of the ring
     played = headless.recordedSound();
   }
   ASSERT_EQ(played.size(), 2u * 132300);
 
-  const fs::path wav = fs::temp_directory_path() / "quarvel-output-test.wav";
+  const std::string wav = testing::uniqueTempPath(".wav");
   const std::string command =
-      std::string(QUARVEL_XMRENDER) + " " + path + " " + wav.string() + " --seconds 3 2>/dev/null";
+      std::string(QUARVEL_XMRENDER) + " " + tune.path + " " + wav + " --seconds 3 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const std::vector<std::uint8_t> bytes = readBytes(wav);
+  fs::remove(wav);
   ASSERT_GE(bytes.size(), 44 + played.size() * 2);
   for (std::size_t i = 0; i < played.size(); ++i) {
     const auto offline = static_cast<std::int16_t>(bytes[44 + 2 * i] | (bytes[45 + 2 * i] << 8));
