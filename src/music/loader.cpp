@@ -402,6 +402,11 @@ bool parseXm(Song* song, Stream* stream, LoadError* error) {
 }
 
 Song* loadSong(const char* fileName, LoadError* error) {
+  // A cleared table (an incomplete one was refused when installed) opens nothing.
+  if (fileOps().open == nullptr) {
+    refuse(error, {.problem = LoadProblem::kCannotOpen});
+    return nullptr;
+  }
   auto* song = new Song{};
   auto* stream = new Stream{fileOps().open(fileName)};
   if (stream->handle == nullptr) {

@@ -247,6 +247,7 @@ TEST(Loader, MissingFileOrOperationsGiveNoSong) {
   partial.tell = nullptr;
   installFileOps(partial);  // only a whole table is installed
   EXPECT_EQ(fileOps().open, nullptr);
+  EXPECT_EQ(loadSong("no-such-module.xm"), nullptr);  // a cleared table opens nothing
   installMemoryFileOps();
 }
 
