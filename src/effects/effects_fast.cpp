@@ -7,21 +7,8 @@
 namespace quarvel::effects {
 
 const EffectKernels* effectKernelsFor(math::VectorPath path) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  switch (path) {
-    case math::VectorPath::Sse2:
-      return &effectKernels<math::VectorPath::Sse2>();
-    case math::VectorPath::Avx2:
-      return &effectKernels<math::VectorPath::Avx2>();
-    case math::VectorPath::Avx512:
-      return &effectKernels<math::VectorPath::Avx512>();
-    case math::VectorPath::Reference:
-      break;
-  }
-#else
-  (void)path;
-#endif
-  return nullptr;
+  return math::kernelFor<const EffectKernels*>(
+      path, [](auto p) { return &effectKernels<decltype(p)::value>(); });
 }
 
 const double* blobDistances() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 namespace quarvel::math {
 
@@ -24,5 +25,30 @@ VectorPath setVectorPath(VectorPath path);
 
 // "reference", "sse2", "avx2" or "avx512".
 const char* vectorPathName(VectorPath path);
+
+// The kernel of `path`: calls pick(std::integral_constant<VectorPath, P>{}) for
+// P = Sse2, Avx2 or Avx512 and gives its result, which names the kernel built
+// for P. Null for the reference path, and where the build has no kernels (off
+// x86-64), so that the caller runs the reference code.
+template <class Kernel, class Pick>
+Kernel kernelFor(VectorPath path, Pick pick) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  using P = VectorPath;
+  switch (path) {
+    case P::Sse2:
+      return pick(std::integral_constant<P, P::Sse2>{});
+    case P::Avx2:
+      return pick(std::integral_constant<P, P::Avx2>{});
+    case P::Avx512:
+      return pick(std::integral_constant<P, P::Avx512>{});
+    case P::Reference:
+      break;
+  }
+#else
+  static_cast<void>(path);
+  static_cast<void>(pick);
+#endif
+  return nullptr;
+}
 
 }  // namespace quarvel::math

@@ -50,21 +50,8 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
 }
 
 ConstantSpanFill constantSpanFill(math::VectorPath path) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  switch (path) {
-    case math::VectorPath::Sse2:
-      return &fillConstantSpan<math::VectorPath::Sse2>;
-    case math::VectorPath::Avx2:
-      return &fillConstantSpan<math::VectorPath::Avx2>;
-    case math::VectorPath::Avx512:
-      return &fillConstantSpan<math::VectorPath::Avx512>;
-    case math::VectorPath::Reference:
-      break;
-  }
-#else
-  (void)path;
-#endif
-  return nullptr;
+  return math::kernelFor<ConstantSpanFill>(
+      path, [](auto p) { return &fillConstantSpan<decltype(p)::value>; });
 }
 
 }  // namespace

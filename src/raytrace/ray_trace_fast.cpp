@@ -138,21 +138,8 @@ using RunFunction = std::size_t (*)(const Ray*, std::size_t, const SceneView&, s
                                     std::size_t*);
 
 RunFunction runFor(math::VectorPath path) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-  switch (path) {
-    case math::VectorPath::Sse2:
-      return &traceRun<math::VectorPath::Sse2>;
-    case math::VectorPath::Avx2:
-      return &traceRun<math::VectorPath::Avx2>;
-    case math::VectorPath::Avx512:
-      return &traceRun<math::VectorPath::Avx512>;
-    case math::VectorPath::Reference:
-      break;
-  }
-#else
-  (void)path;
-#endif
-  return nullptr;
+  return math::kernelFor<RunFunction>(path,
+                                      [](auto p) { return &traceRun<decltype(p)::value>; });
 }
 
 }  // namespace
