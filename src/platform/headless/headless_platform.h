@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/headless/virtual_scheduler.h"
+#include "platform/memory_display.h"
 #include "platform/message_queue.h"
 #include "platform/platform.h"
 
@@ -28,7 +29,8 @@ class HeadlessPlatform final : public WindowSystem,
                                public DrawSystem,
                                public SoundSystem,
                                public Clock,
-                               public Threads {
+                               public Threads,
+                               private MemoryScreen {
  public:
   explicit HeadlessPlatform(HeadlessOptions options = {});
   ~HeadlessPlatform() override;
@@ -89,10 +91,7 @@ class HeadlessPlatform final : public WindowSystem,
   void forget(ThreadHandle thread) override;
   void sleep(std::uint32_t ms) override;
 
-  // Used by the backend's own device objects.
-  void showPicture(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
-                   std::uint32_t pitchPixels);
-  void waitForVerticalBlank();
+  // Used by the backend's own sound device.
   struct Playback {
     const std::int16_t* ring = nullptr;
     std::uint64_t ringFrames = 0;
@@ -105,6 +104,12 @@ class HeadlessPlatform final : public WindowSystem,
   void soundDeviceClosed() { soundOpen_ = false; }
 
  private:
+  // MemoryScreen
+  PixelSize windowSize(WindowHandle window) override;
+  bool enterMode(WindowHandle window, bool exclusive, std::uint32_t width,
+                 std::uint32_t height) override;
+  Result show(WindowHandle window, const Picture& picture, const Rect* destination) override;
+
   void advanceSound(std::uint64_t tick);
 
   HeadlessOptions options_;
