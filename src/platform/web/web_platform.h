@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
+#include "platform/memory_display.h"
 #include "platform/message_queue.h"
 #include "platform/platform.h"
 #include "platform/web/cooperative_threads.h"
@@ -25,7 +27,8 @@ class WebPlatform final : public WindowSystem,
                           public DrawSystem,
                           public SoundSystem,
                           public Clock,
-                          public Threads {
+                          public Threads,
+                          private MemoryScreen {
  public:
   WebPlatform();
   ~WebPlatform() override;
@@ -83,11 +86,16 @@ class WebPlatform final : public WindowSystem,
   void forget(ThreadHandle thread) override;
   void sleep(std::uint32_t ms) override;
 
-  // For the backend's own device objects.
-  CooperativeThreads& cooperativeThreads() { return threads_; }
+  // For the backend's own sound device.
   void soundDeviceClosed() { sound_ = nullptr; }
 
  private:
+  // MemoryScreen
+  PixelSize windowSize(WindowHandle window) override;
+  bool enterMode(WindowHandle window, bool exclusive, std::uint32_t width,
+                 std::uint32_t height) override;
+  Result show(WindowHandle window, const Picture& picture, const Rect* destination) override;
+
   void pumpEvents();
 
   CooperativeThreads threads_;
@@ -95,6 +103,7 @@ class WebPlatform final : public WindowSystem,
   std::map<WindowHandle, Rect> clientRects_;
   bool escapeLatched_ = false;
   WebSoundDevice* sound_ = nullptr;
+  std::vector<std::uint32_t> rgba_;  // the picture in the canvas's byte order
 };
 
 }  // namespace quarvel::platform::web
