@@ -4,11 +4,15 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <thread>
 
+#include "platform/memory_display.h"
 #include "platform/message_queue.h"
 #include "platform/platform.h"
+
+struct SDL_Renderer;
+struct SDL_Texture;
+struct SDL_Window;
 
 namespace quarvel::platform::sdl {
 
@@ -22,7 +26,8 @@ class SdlPlatform final : public WindowSystem,
                           public DrawSystem,
                           public SoundSystem,
                           public Clock,
-                          public Threads {
+                          public Threads,
+                          private MemoryScreen {
  public:
   SdlPlatform();
   ~SdlPlatform() override;
@@ -65,15 +70,31 @@ class SdlPlatform final : public WindowSystem,
   void forget(ThreadHandle thread) override;
   void sleep(std::uint32_t ms) override;
 
-  // For the backend's device objects: the native window behind a handle.
-  void* nativeWindow(WindowHandle window) const;
-
  private:
+  // What a window's primary surface shows through: a renderer, and the
+  // texture that takes each picture.
+  struct Screen {
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    std::uint32_t textureWidth = 0;
+    std::uint32_t textureHeight = 0;
+  };
+
+  // MemoryScreen
+  PixelSize windowSize(WindowHandle window) override;
+  bool enterMode(WindowHandle window, bool exclusive, std::uint32_t width,
+                 std::uint32_t height) override;
+  bool attach(WindowHandle window) override;
+  void detach(WindowHandle window) override;
+  Result show(WindowHandle window, const Picture& picture, const Rect* destination) override;
+
+  SDL_Window* nativeWindow(WindowHandle window) const;
   void pumpEvents();
 
   bool videoReady_ = false;
   MessageQueue queue_;
-  std::map<WindowHandle, void*> natives_;  // SDL_Window, kept until the platform ends
+  std::map<WindowHandle, SDL_Window*> natives_;  // kept until the platform ends
+  std::map<WindowHandle, Screen> screens_;
   bool escapeLatched_ = false;
   std::map<ThreadHandle, std::thread> threads_;
   ThreadHandle nextThread_ = 1;
