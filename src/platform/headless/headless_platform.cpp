@@ -58,50 +58,9 @@ void HeadlessPlatform::setFrameSink(FrameSink sink) { frameSink_ = std::move(sin
 void HeadlessPlatform::pressEscape() { escape_ = true; }
 
 void HeadlessPlatform::closeWindow() {
-  const WindowHandle window = queue_.newestWindow();
-  if (window != 0) queue_.post({window, kMessageClose, 0, 0});
+  const WindowHandle window = queue().newestWindow();
+  if (window != 0) queue().post({window, kMessageClose, 0, 0});
 }
-
-CursorHandle HeadlessPlatform::loadArrowCursor() { return 1; }
-
-bool HeadlessPlatform::registerClass(const WindowClass& windowClass) {
-  return queue_.registerClass(windowClass);
-}
-
-bool HeadlessPlatform::unregisterClass(const char* className) {
-  return queue_.unregisterClass(className);
-}
-
-Rect HeadlessPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
-  return client;  // no borders on an invisible screen
-}
-
-WindowHandle HeadlessPlatform::createWindow(const WindowRequest& request) {
-  const WindowHandle handle = queue_.addWindow(request.className);
-  if (handle != 0) clientRects_[handle] = {0, 0, request.width, request.height};
-  return handle;
-}
-
-std::intptr_t HeadlessPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t,
-                                                       std::uintptr_t, std::intptr_t) {
-  return 0;
-}
-
-bool HeadlessPlatform::destroyWindow(WindowHandle window) {
-  return queue_.destroyWindow(*this, window);
-}
-
-bool HeadlessPlatform::peekMessage(Message& message, bool remove) {
-  return queue_.peek(message, remove);
-}
-
-void HeadlessPlatform::translateMessage(const Message&) {}
-
-std::intptr_t HeadlessPlatform::dispatchMessage(const Message& message) {
-  return queue_.dispatch(*this, message);
-}
-
-void HeadlessPlatform::postQuitMessage(int exitCode) { queue_.postQuit(exitCode); }
 
 bool HeadlessPlatform::escapePressed() {
   const bool pressed = escape_;
@@ -115,13 +74,6 @@ void HeadlessPlatform::messageBox(const char* text) {
   lastMessageBox_ = text != nullptr ? text : "";
   std::fprintf(stderr, "%s\n", lastMessageBox_.c_str());
 }
-
-Rect HeadlessPlatform::clientRect(WindowHandle window) {
-  const auto found = clientRects_.find(window);
-  return found == clientRects_.end() || !queue_.exists(window) ? Rect{} : found->second;
-}
-
-Point HeadlessPlatform::clientToScreen(WindowHandle, Point point) { return point; }
 
 Result HeadlessPlatform::createDevice(DeviceInterface*& out) {
   out = createMemoryDevice(*this);

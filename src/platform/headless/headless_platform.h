@@ -3,15 +3,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/headless/virtual_scheduler.h"
 #include "platform/memory_display.h"
-#include "platform/message_queue.h"
 #include "platform/platform.h"
+#include "platform/queued_window_system.h"
 
 namespace quarvel::platform::headless {
 
@@ -25,7 +23,7 @@ struct HeadlessOptions {
 // virtual time; flips wait for the next vertical blank; sleeps wait in virtual
 // time; the sound device plays 44100 frames per virtual second. The same run
 // therefore gives the same frames and the same sound, every time.
-class HeadlessPlatform final : public WindowSystem,
+class HeadlessPlatform final : public QueuedWindowSystem,
                                public DrawSystem,
                                public SoundSystem,
                                public Clock,
@@ -59,23 +57,9 @@ class HeadlessPlatform final : public WindowSystem,
   const std::string& lastMessageBox() const { return lastMessageBox_; }
 
   // WindowSystem
-  CursorHandle loadArrowCursor() override;
-  bool registerClass(const WindowClass& windowClass) override;
-  bool unregisterClass(const char* className) override;
-  Rect adjustWindowRect(Rect client, std::uint32_t style, std::uint32_t exStyle) override;
-  WindowHandle createWindow(const WindowRequest& request) override;
-  std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
-                                       std::uintptr_t wParam, std::intptr_t lParam) override;
-  bool destroyWindow(WindowHandle window) override;
-  bool peekMessage(Message& message, bool remove) override;
-  void translateMessage(const Message& message) override;
-  std::intptr_t dispatchMessage(const Message& message) override;
-  void postQuitMessage(int exitCode) override;
   bool escapePressed() override;
   void showCursor(bool show) override;
   void messageBox(const char* text) override;
-  Rect clientRect(WindowHandle window) override;
-  Point clientToScreen(WindowHandle window, Point point) override;
 
   // DrawSystem
   Result createDevice(DeviceInterface*& out) override;
@@ -114,8 +98,6 @@ class HeadlessPlatform final : public WindowSystem,
 
   HeadlessOptions options_;
   VirtualScheduler scheduler_;
-  MessageQueue queue_;
-  std::map<WindowHandle, Rect> clientRects_;
   bool escape_ = false;
   bool cursorVisible_ = true;
   std::string lastMessageBox_;

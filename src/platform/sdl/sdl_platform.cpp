@@ -137,18 +137,6 @@ SdlPlatform::~SdlPlatform() {
   SDL_Quit();
 }
 
-bool SdlPlatform::registerClass(const WindowClass& windowClass) {
-  return queue_.registerClass(windowClass);
-}
-
-bool SdlPlatform::unregisterClass(const char* className) {
-  return queue_.unregisterClass(className);
-}
-
-Rect SdlPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
-  return client;  // SDL sizes windows by their client area
-}
-
 WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
   if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   if (!videoReady_) return 0;
@@ -163,7 +151,7 @@ WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
       SDL_CreateWindow(request.title != nullptr ? request.title : "", place.x, place.y, place.w,
                        place.h, SDL_WINDOW_SHOWN | (popup ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0));
   if (native == nullptr) return 0;
-  const WindowHandle handle = queue_.addWindow(request.className);
+  const WindowHandle handle = queue().addWindow(request.className);
   if (handle == 0) {
     SDL_DestroyWindow(native);
     return 0;
@@ -172,15 +160,10 @@ WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
   return handle;
 }
 
-std::intptr_t SdlPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,
-                                                  std::intptr_t) {
-  return 0;
-}
-
 // The native window stays until the platform ends, hidden: the display's
 // renderer may still be drawing into it until the frame loop has stopped.
 bool SdlPlatform::destroyWindow(WindowHandle window) {
-  if (!queue_.destroyWindow(*this, window)) return false;
+  if (!QueuedWindowSystem::destroyWindow(window)) return false;
   SDL_HideWindow(natives_[window]);
   return true;
 }
@@ -189,32 +172,19 @@ void SdlPlatform::pumpEvents() {
   if (!videoReady_) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) {
-    const WindowHandle target = queue_.newestWindow();
+    const WindowHandle target = queue().newestWindow();
     if (event.type == SDL_QUIT ||
         (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
-      if (target != 0) queue_.post({target, kMessageClose, 0, 0});
+      if (target != 0) queue().post({target, kMessageClose, 0, 0});
     } else if (event.type == SDL_KEYDOWN) {
       if (event.key.keysym.sym == SDLK_ESCAPE) escapeLatched_ = true;
       if (target != 0) {
-        queue_.post(
+        queue().post(
             {target, kMessageKeyDown, static_cast<std::uintptr_t>(event.key.keysym.sym), 0});
       }
     }
   }
 }
-
-bool SdlPlatform::peekMessage(Message& message, bool remove) {
-  pumpEvents();
-  return queue_.peek(message, remove);
-}
-
-void SdlPlatform::translateMessage(const Message&) {}
-
-std::intptr_t SdlPlatform::dispatchMessage(const Message& message) {
-  return queue_.dispatch(*this, message);
-}
-
-void SdlPlatform::postQuitMessage(int exitCode) { queue_.postQuit(exitCode); }
 
 bool SdlPlatform::escapePressed() {
   bool pressed = escapeLatched_;

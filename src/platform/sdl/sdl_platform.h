@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "platform/memory_display.h"
-#include "platform/message_queue.h"
 #include "platform/platform.h"
+#include "platform/queued_window_system.h"
 
 struct SDL_Renderer;
 struct SDL_Texture;
@@ -22,7 +22,7 @@ namespace quarvel::platform::sdl {
 // gets a plain window whose client area takes the blits. Without a display,
 // device creation fails (and the display's fatal path runs); without a sound
 // card, the demo is silent.
-class SdlPlatform final : public WindowSystem,
+class SdlPlatform final : public QueuedWindowSystem,
                           public DrawSystem,
                           public SoundSystem,
                           public Clock,
@@ -38,18 +38,8 @@ class SdlPlatform final : public WindowSystem,
   Platform platform() { return {*this, *this, *this, *this, *this}; }
 
   // WindowSystem
-  CursorHandle loadArrowCursor() override { return 1; }
-  bool registerClass(const WindowClass& windowClass) override;
-  bool unregisterClass(const char* className) override;
-  Rect adjustWindowRect(Rect client, std::uint32_t style, std::uint32_t exStyle) override;
   WindowHandle createWindow(const WindowRequest& request) override;
-  std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
-                                       std::uintptr_t wParam, std::intptr_t lParam) override;
   bool destroyWindow(WindowHandle window) override;
-  bool peekMessage(Message& message, bool remove) override;
-  void translateMessage(const Message& message) override;
-  std::intptr_t dispatchMessage(const Message& message) override;
-  void postQuitMessage(int exitCode) override;
   bool escapePressed() override;
   void showCursor(bool show) override;
   void messageBox(const char* text) override;
@@ -89,10 +79,10 @@ class SdlPlatform final : public WindowSystem,
   Result show(WindowHandle window, const Picture& picture, const Rect* destination) override;
 
   SDL_Window* nativeWindow(WindowHandle window) const;
-  void pumpEvents();
+  // SDL's quit and close events become close messages, its key presses key-down messages.
+  void pumpEvents() override;
 
   bool videoReady_ = false;
-  MessageQueue queue_;
   std::map<WindowHandle, SDL_Window*> natives_;  // kept until the platform ends
   std::map<WindowHandle, Screen> screens_;
   bool escapeLatched_ = false;

@@ -124,56 +124,14 @@ void WebPlatform::demoEnded() {
   quarvel_web_ended();
 }
 
-bool WebPlatform::registerClass(const WindowClass& windowClass) {
-  return queue_.registerClass(windowClass);
-}
-
-bool WebPlatform::unregisterClass(const char* className) {
-  return queue_.unregisterClass(className);
-}
-
-Rect WebPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
-  return client;  // the canvas has no borders
-}
-
-WindowHandle WebPlatform::createWindow(const WindowRequest& request) {
-  const WindowHandle handle = queue_.addWindow(request.className);
-  if (handle != 0) clientRects_[handle] = {0, 0, request.width, request.height};
-  return handle;
-}
-
-std::intptr_t WebPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,
-                                                  std::intptr_t) {
-  return 0;
-}
-
-bool WebPlatform::destroyWindow(WindowHandle window) {
-  return queue_.destroyWindow(*this, window);
-}
-
 void WebPlatform::pumpEvents() {
   const int input = quarvel_web_take_input();
-  const WindowHandle target = queue_.newestWindow();
+  const WindowHandle target = queue().newestWindow();
   if ((input & kInputEscape) != 0) {
     escapeLatched_ = true;
-    if (target != 0) queue_.post({target, kMessageKeyDown, kEscapeKey, 0});
+    if (target != 0) queue().post({target, kMessageKeyDown, kEscapeKey, 0});
   }
-  if ((input & kInputLeaving) != 0 && target != 0) queue_.post({target, kMessageClose, 0, 0});
-}
-
-bool WebPlatform::peekMessage(Message& message, bool remove) {
-  pumpEvents();
-  return queue_.peek(message, remove);
-}
-
-void WebPlatform::translateMessage(const Message&) {}
-
-std::intptr_t WebPlatform::dispatchMessage(const Message& message) {
-  return queue_.dispatch(*this, message);
-}
-
-void WebPlatform::postQuitMessage(int exitCode) {
-  queue_.postQuit(exitCode);
+  if ((input & kInputLeaving) != 0 && target != 0) queue().post({target, kMessageClose, 0, 0});
 }
 
 bool WebPlatform::escapePressed() {
@@ -189,15 +147,6 @@ void WebPlatform::showCursor(bool show) {
 
 void WebPlatform::messageBox(const char* text) {
   quarvel_web_message(text != nullptr ? text : "");
-}
-
-Rect WebPlatform::clientRect(WindowHandle window) {
-  const auto found = clientRects_.find(window);
-  return found == clientRects_.end() || !queue_.exists(window) ? Rect{} : found->second;
-}
-
-Point WebPlatform::clientToScreen(WindowHandle, Point point) {
-  return point;
 }
 
 Result WebPlatform::createDevice(DeviceInterface*& out) {
