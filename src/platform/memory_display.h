@@ -19,6 +19,12 @@ struct PixelSize {
   std::uint32_t height = 0;
 };
 
+// The pixels inside a client rectangle; 0 across a side that is empty or inverted.
+inline PixelSize sizeOf(const Rect& client) {
+  return {static_cast<std::uint32_t>(client.right > client.left ? client.right - client.left : 0),
+          static_cast<std::uint32_t>(client.bottom > client.top ? client.bottom - client.top : 0)};
+}
+
 // The backend's side of a memory display device: the windows it can show in,
 // the modes it takes and the way a picture reaches the screen.
 class MemoryScreen {

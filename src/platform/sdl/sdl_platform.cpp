@@ -236,14 +236,7 @@ Result SdlPlatform::createDevice(DeviceInterface*& out) {
   return kOk;
 }
 
-PixelSize SdlPlatform::windowSize(WindowHandle window) {
-  SDL_Window* native = nativeWindow(window);
-  if (native == nullptr) return {};
-  int w = 0;
-  int h = 0;
-  SDL_GetWindowSize(native, &w, &h);
-  return {static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)};
-}
+PixelSize SdlPlatform::windowSize(WindowHandle window) { return sizeOf(clientRect(window)); }
 
 // Any size is a logical size over the desktop, in the exclusive level.
 bool SdlPlatform::enterMode(WindowHandle window, bool exclusive, std::uint32_t, std::uint32_t) {

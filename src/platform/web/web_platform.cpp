@@ -155,11 +155,7 @@ Result WebPlatform::createDevice(DeviceInterface*& out) {
   return kOk;
 }
 
-PixelSize WebPlatform::windowSize(WindowHandle window) {
-  const Rect client = clientRect(window);
-  return {static_cast<std::uint32_t>(std::max(0, client.right - client.left)),
-          static_cast<std::uint32_t>(std::max(0, client.bottom - client.top))};
-}
+PixelSize WebPlatform::windowSize(WindowHandle window) { return sizeOf(clientRect(window)); }
 
 // The canvas takes any size, but only in the exclusive level.
 bool WebPlatform::enterMode(WindowHandle, bool exclusive, std::uint32_t, std::uint32_t) {
