@@ -72,6 +72,7 @@ class MemoryDrawDevice final : public DrawDevice {
  public:
   explicit MemoryDrawDevice(MemoryScreen& screen) : screen_(screen) {}
 
+  // Refuses a window that the screen has no pixels for.
   Result setCooperativeLevel(WindowHandle window, std::uint32_t flags) override {
     const PixelSize client = screen_.windowSize(window);
     if (client.width == 0 || client.height == 0) return kFailed;

@@ -53,10 +53,12 @@ class MemoryScreen {
 };
 
 // A display device over `screen`, which outlives it and every object it hands
-// out. Its surfaces are 32-bit (masks 0xFF0000, 0xFF00, 0xFF) and never lost;
-// a display in a mode is full screen, with the mode's size and a flip chain on
-// request; a windowed primary surface has the window's size; a clipper takes
-// any window but 0. Ends with release(), as device creation's result does.
+// out. Its surfaces are 32-bit (masks 0xFF0000, 0xFF00, 0xFF) and never lost.
+// A display at the exclusive level or in a mode is full screen: its primary
+// surface has the mode's size (none before a mode is set) and a flip chain on
+// request. Otherwise the primary surface has the window's size and no chain.
+// A clipper takes any window but 0. Ends with release(), as device creation's
+// result does.
 DeviceInterface* createMemoryDevice(MemoryScreen& screen);
 
 }  // namespace quarvel::platform
