@@ -2,7 +2,6 @@
 #include "raster/mesh_renderer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -52,7 +51,7 @@ MeshRenderer::MeshRenderer(display::Bitmap* targetBitmap, std::int32_t top, std:
 
 void MeshRenderer::clearDepth(float value) {
   // The demo clears to +0, whose bytes are all zero: memset is the fast fill.
-  if (std::bit_cast<std::uint32_t>(value) == 0) {
+  if (__builtin_bit_cast(std::uint32_t, value) == 0) {
     std::memset(depth.data(), 0, depth.size() * sizeof(float));
     return;
   }

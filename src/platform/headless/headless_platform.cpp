@@ -1,7 +1,6 @@
 // The headless backend's window system, device, sound output, clock and threads.
 #include "platform/headless/headless_platform.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace quarvel::platform::headless {
@@ -9,113 +8,6 @@ namespace {
 
 constexpr std::uint64_t kTicksPerBlank = 1000;  // a tick is 1/fps ms
 constexpr std::uint64_t kSoundRate = 44100;
-
-class HeadlessClipper final : public Clipper {
- public:
-  Result setWindow(WindowHandle) override { return kOk; }
-};
-
-class HeadlessSurface final : public Surface {
- public:
-  HeadlessSurface(HeadlessPlatform& host, std::uint32_t width, std::uint32_t height,
-                  bool withBackBuffer)
-      : host_(host), width_(width), height_(height), memory_(std::size_t{width} * height) {
-    if (withBackBuffer) back_ = new HeadlessSurface(host, width, height, false);
-  }
-
-  Result getAttachedSurface(std::uint32_t, Surface*& out) override {
-    out = back_;
-    return back_ != nullptr ? kOk : kFailed;
-  }
-  Result setClipper(Clipper&) override { return kOk; }
-  Result getPixelFormat(PixelFormat& format) override {
-    format = {kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
-    return kOk;
-  }
-  Result restore() override { return kOk; }
-  bool isLost() override { return false; }
-  Result lock(LockedSurface& locked) override {
-    locked = {memory_.data(), static_cast<std::int32_t>(width_ * 4), width_, height_, 32};
-    return kOk;
-  }
-  Result unlock() override { return kOk; }
-  Result flip(Surface& target) override {
-    const auto& shown = static_cast<HeadlessSurface&>(target);
-    host_.showPicture(shown.memory_.data(), shown.width_, shown.height_, shown.width_);
-    host_.waitForVerticalBlank();
-    return kOk;
-  }
-  // The headless screen takes one picture per vertical blank however it
-  // arrives, so a windowed display is paced like a full-screen one.
-  Result blit(const Rect&, Surface& source) override { return flip(source); }
-  void release() override {
-    delete back_;
-    delete this;
-  }
-
- private:
-  ~HeadlessSurface() = default;
-  friend class HeadlessDrawDevice;
-
-  HeadlessPlatform& host_;
-  std::uint32_t width_;
-  std::uint32_t height_;
-  std::vector<std::uint32_t> memory_;
-  HeadlessSurface* back_ = nullptr;
-};
-
-class HeadlessDrawDevice final : public DrawDevice {
- public:
-  explicit HeadlessDrawDevice(HeadlessPlatform& host) : host_(host) {}
-
-  Result setCooperativeLevel(WindowHandle, std::uint32_t) override { return kOk; }
-  // The in-memory screen has only the 32-bit mode.
-  Result setDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bits) override {
-    if (bits != 32 || width == 0 || height == 0) return kFailed;
-    modeWidth_ = width;
-    modeHeight_ = height;
-    return kOk;
-  }
-  Result createSurface(const SurfaceRequest& request, Surface*& out) override {
-    if ((request.capabilities & kCapsPrimarySurface) != 0) {
-      const bool flipChain = (request.capabilities & kCapsFlip) != 0 && request.backBufferCount > 0;
-      out = new HeadlessSurface(host_, modeWidth_, modeHeight_, flipChain);
-    } else {
-      if (request.width == 0 || request.height == 0) return kFailed;
-      out = new HeadlessSurface(host_, request.width, request.height, false);
-    }
-    return kOk;
-  }
-  Result createClipper(Clipper*& out) override {
-    clippers_.push_back(std::make_unique<HeadlessClipper>());
-    out = clippers_.back().get();
-    return kOk;
-  }
-  void release() override { delete this; }
-
- private:
-  ~HeadlessDrawDevice() = default;
-
-  HeadlessPlatform& host_;
-  // Without a mode (windowed) the primary stands for a desktop of this size.
-  std::uint32_t modeWidth_ = 1920;
-  std::uint32_t modeHeight_ = 1080;
-  std::vector<std::unique_ptr<HeadlessClipper>> clippers_;
-};
-
-class HeadlessDeviceInterface final : public DeviceInterface {
- public:
-  explicit HeadlessDeviceInterface(HeadlessPlatform& host) : host_(host) {}
-  Result queryDrawDevice(DrawDevice*& out) override {
-    out = new HeadlessDrawDevice(host_);
-    return kOk;
-  }
-  void release() override { delete this; }
-
- private:
-  ~HeadlessDeviceInterface() = default;
-  HeadlessPlatform& host_;
-};
 
 class HeadlessSoundDevice final : public SoundDevice {
  public:
@@ -166,50 +58,9 @@ void HeadlessPlatform::setFrameSink(FrameSink sink) { frameSink_ = std::move(sin
 void HeadlessPlatform::pressEscape() { escape_ = true; }
 
 void HeadlessPlatform::closeWindow() {
-  const WindowHandle window = queue_.newestWindow();
-  if (window != 0) queue_.post({window, kMessageClose, 0, 0});
+  const WindowHandle window = queue().newestWindow();
+  if (window != 0) queue().post({window, kMessageClose, 0, 0});
 }
-
-CursorHandle HeadlessPlatform::loadArrowCursor() { return 1; }
-
-bool HeadlessPlatform::registerClass(const WindowClass& windowClass) {
-  return queue_.registerClass(windowClass);
-}
-
-bool HeadlessPlatform::unregisterClass(const char* className) {
-  return queue_.unregisterClass(className);
-}
-
-Rect HeadlessPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
-  return client;  // no borders on an invisible screen
-}
-
-WindowHandle HeadlessPlatform::createWindow(const WindowRequest& request) {
-  const WindowHandle handle = queue_.addWindow(request.className);
-  if (handle != 0) clientRects_[handle] = {0, 0, request.width, request.height};
-  return handle;
-}
-
-std::intptr_t HeadlessPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t,
-                                                       std::uintptr_t, std::intptr_t) {
-  return 0;
-}
-
-bool HeadlessPlatform::destroyWindow(WindowHandle window) {
-  return queue_.destroyWindow(*this, window);
-}
-
-bool HeadlessPlatform::peekMessage(Message& message, bool remove) {
-  return queue_.peek(message, remove);
-}
-
-void HeadlessPlatform::translateMessage(const Message&) {}
-
-std::intptr_t HeadlessPlatform::dispatchMessage(const Message& message) {
-  return queue_.dispatch(*this, message);
-}
-
-void HeadlessPlatform::postQuitMessage(int exitCode) { queue_.postQuit(exitCode); }
 
 bool HeadlessPlatform::escapePressed() {
   const bool pressed = escape_;
@@ -224,15 +75,8 @@ void HeadlessPlatform::messageBox(const char* text) {
   std::fprintf(stderr, "%s\n", lastMessageBox_.c_str());
 }
 
-Rect HeadlessPlatform::clientRect(WindowHandle window) {
-  const auto found = clientRects_.find(window);
-  return found == clientRects_.end() || !queue_.exists(window) ? Rect{} : found->second;
-}
-
-Point HeadlessPlatform::clientToScreen(WindowHandle, Point point) { return point; }
-
 Result HeadlessPlatform::createDevice(DeviceInterface*& out) {
-  out = new HeadlessDeviceInterface(*this);
+  out = createMemoryDevice(*this);
   return kOk;
 }
 
@@ -260,25 +104,24 @@ void HeadlessPlatform::sleep(std::uint32_t ms) {
   scheduler_.waitUntil(scheduler_.now() + std::uint64_t{ms} * options_.fps);
 }
 
-void HeadlessPlatform::showPicture(const std::uint32_t* pixels, std::uint32_t width,
-                                   std::uint32_t height, std::uint32_t pitchPixels) {
-  if (frameSink_) {
-    if (pitchPixels == width) {
-      frameSink_(framesPresented_, pixels, width, height);
-    } else {
-      std::vector<std::uint32_t> packed(std::size_t{width} * height);
-      for (std::uint32_t y = 0; y < height; ++y) {
-        std::copy_n(pixels + std::size_t{y} * pitchPixels, width, packed.begin() + y * width);
-      }
-      frameSink_(framesPresented_, packed.data(), width, height);
-    }
-  }
-  ++framesPresented_;
+// Without a mode the primary surface stands for a desktop of this size, and
+// any window (or none) will do.
+PixelSize HeadlessPlatform::windowSize(WindowHandle) { return {1920, 1080}; }
+
+// The in-memory screen takes any size, with or without the exclusive level.
+bool HeadlessPlatform::enterMode(WindowHandle, bool, std::uint32_t, std::uint32_t) {
+  return true;
 }
 
-void HeadlessPlatform::waitForVerticalBlank() {
+// The picture goes to the frame sink, then waits for the next vertical blank.
+// The headless screen takes one picture per blank however it arrives, so a
+// windowed display is paced like a full-screen one.
+Result HeadlessPlatform::show(WindowHandle, const Picture& picture, const Rect*) {
+  if (frameSink_) frameSink_(framesPresented_, picture.pixels, picture.width, picture.height);
+  ++framesPresented_;
   const std::uint64_t now = scheduler_.now();
   scheduler_.waitUntil((now / kTicksPerBlank + 1) * kTicksPerBlank);
+  return kOk;
 }
 
 // Plays every frame that falls due up to `tick`, reading the looping buffer as

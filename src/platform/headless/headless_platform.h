@@ -3,14 +3,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/headless/virtual_scheduler.h"
-#include "platform/message_queue.h"
+#include "platform/memory_display.h"
 #include "platform/platform.h"
+#include "platform/queued_window_system.h"
 
 namespace quarvel::platform::headless {
 
@@ -24,11 +23,12 @@ struct HeadlessOptions {
 // virtual time; flips wait for the next vertical blank; sleeps wait in virtual
 // time; the sound device plays 44100 frames per virtual second. The same run
 // therefore gives the same frames and the same sound, every time.
-class HeadlessPlatform final : public WindowSystem,
+class HeadlessPlatform final : public QueuedWindowSystem,
                                public DrawSystem,
                                public SoundSystem,
                                public Clock,
-                               public Threads {
+                               public Threads,
+                               private MemoryScreen {
  public:
   explicit HeadlessPlatform(HeadlessOptions options = {});
   ~HeadlessPlatform() override;
@@ -57,23 +57,9 @@ class HeadlessPlatform final : public WindowSystem,
   const std::string& lastMessageBox() const { return lastMessageBox_; }
 
   // WindowSystem
-  CursorHandle loadArrowCursor() override;
-  bool registerClass(const WindowClass& windowClass) override;
-  bool unregisterClass(const char* className) override;
-  Rect adjustWindowRect(Rect client, std::uint32_t style, std::uint32_t exStyle) override;
-  WindowHandle createWindow(const WindowRequest& request) override;
-  std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
-                                       std::uintptr_t wParam, std::intptr_t lParam) override;
-  bool destroyWindow(WindowHandle window) override;
-  bool peekMessage(Message& message, bool remove) override;
-  void translateMessage(const Message& message) override;
-  std::intptr_t dispatchMessage(const Message& message) override;
-  void postQuitMessage(int exitCode) override;
   bool escapePressed() override;
   void showCursor(bool show) override;
   void messageBox(const char* text) override;
-  Rect clientRect(WindowHandle window) override;
-  Point clientToScreen(WindowHandle window, Point point) override;
 
   // DrawSystem
   Result createDevice(DeviceInterface*& out) override;
@@ -89,10 +75,7 @@ class HeadlessPlatform final : public WindowSystem,
   void forget(ThreadHandle thread) override;
   void sleep(std::uint32_t ms) override;
 
-  // Used by the backend's own device objects.
-  void showPicture(const std::uint32_t* pixels, std::uint32_t width, std::uint32_t height,
-                   std::uint32_t pitchPixels);
-  void waitForVerticalBlank();
+  // Used by the backend's own sound device.
   struct Playback {
     const std::int16_t* ring = nullptr;
     std::uint64_t ringFrames = 0;
@@ -105,12 +88,16 @@ class HeadlessPlatform final : public WindowSystem,
   void soundDeviceClosed() { soundOpen_ = false; }
 
  private:
+  // MemoryScreen
+  PixelSize windowSize(WindowHandle window) override;
+  bool enterMode(WindowHandle window, bool exclusive, std::uint32_t width,
+                 std::uint32_t height) override;
+  Result show(WindowHandle window, const Picture& picture, const Rect* destination) override;
+
   void advanceSound(std::uint64_t tick);
 
   HeadlessOptions options_;
   VirtualScheduler scheduler_;
-  MessageQueue queue_;
-  std::map<WindowHandle, Rect> clientRects_;
   bool escape_ = false;
   bool cursorVisible_ = true;
   std::string lastMessageBox_;

@@ -3,14 +3,12 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace quarvel::platform::sdl {
 namespace {
-
-SDL_Window* asWindow(void* native) { return static_cast<SDL_Window*>(native); }
 
 // The largest rectangle of a width x height picture's shape that fits an
 // output of outWidth x outHeight, centred: bars on two sides when the shapes differ.
@@ -23,208 +21,25 @@ SDL_Rect fitted(int width, int height, int outWidth, int outHeight) {
   return {(outWidth - w) / 2, 0, w, outHeight};
 }
 
-// A surface in main memory; the primary one also owns the renderer that puts
-// pictures on the screen.
-class SdlSurface final : public Surface {
- public:
-  SdlSurface(std::uint32_t width, std::uint32_t height)
-      : width_(width), height_(height), memory_(std::size_t{width} * height) {}
-
-  // Makes this the screen: a renderer on `window` that scales pictures with
-  // nearest-neighbour filtering.
-  bool attachScreen(SDL_Window* window, bool vsync) {
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    renderer_ = SDL_CreateRenderer(window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
-    window_ = window;
-    return renderer_ != nullptr;
-  }
-
-  Result getAttachedSurface(std::uint32_t, Surface*& out) override {
-    out = back_.get();
-    return back_ ? kOk : kFailed;
-  }
-  Result setClipper(Clipper&) override { return kOk; }
-  Result getPixelFormat(PixelFormat& format) override {
-    format = {kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
-    return kOk;
-  }
-  Result restore() override { return kOk; }
-  bool isLost() override { return false; }
-  Result lock(LockedSurface& locked) override {
-    locked = {memory_.data(), static_cast<std::int32_t>(width_ * 4), width_, height_, 32};
-    return kOk;
-  }
-  Result unlock() override { return kOk; }
-  // The whole output shows the flipped picture, as large as its shape allows.
-  // The output size is asked for on every flip, so the picture follows the
-  // window however the window system sizes it.
-  Result flip(Surface& target) override {
-    auto& source = static_cast<SdlSurface&>(target);
-    int outWidth = 0;
-    int outHeight = 0;
-    if (renderer_ == nullptr || SDL_GetRendererOutputSize(renderer_, &outWidth, &outHeight) != 0) {
-      return kFailed;
-    }
-    return show(source, fitted(static_cast<int>(source.width_), static_cast<int>(source.height_),
-                               outWidth, outHeight));
-  }
-  // `destination` is in screen coordinates; the renderer draws in the
-  // window's own, which may have more pixels than the window has points.
-  Result blit(const Rect& destination, Surface& source) override {
-    if (renderer_ == nullptr) return kFailed;
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    int outWidth = 0;
-    int outHeight = 0;
-    SDL_GetWindowPosition(window_, &x, &y);
-    SDL_GetWindowSize(window_, &width, &height);
-    if (SDL_GetRendererOutputSize(renderer_, &outWidth, &outHeight) != 0 || width <= 0 ||
-        height <= 0) {
-      return kFailed;
-    }
-    const auto across = [&](int at) {
-      return static_cast<int>(std::int64_t{at} * outWidth / width);
-    };
-    const auto down = [&](int at) {
-      return static_cast<int>(std::int64_t{at} * outHeight / height);
-    };
-    const SDL_Rect onWindow{across(destination.left - x), down(destination.top - y),
-                            across(destination.right - destination.left),
-                            down(destination.bottom - destination.top)};
-    return show(static_cast<SdlSurface&>(source), onWindow);
-  }
-  void release() override {
-    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-    delete this;
-  }
-
-  void setBack(std::unique_ptr<SdlSurface, void (*)(SdlSurface*)> back) { back_ = std::move(back); }
-
- private:
-  ~SdlSurface() = default;
-
-  Result show(const SdlSurface& source, const SDL_Rect& destination) {
-    if (renderer_ == nullptr) return kFailed;
-    if (texture_ == nullptr || textureWidth_ != source.width_ || textureHeight_ != source.height_) {
-      if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-      texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
-                                   static_cast<int>(source.width_),
-                                   static_cast<int>(source.height_));
-      if (texture_ == nullptr) return kFailed;
-      textureWidth_ = source.width_;
-      textureHeight_ = source.height_;
-    }
-    SDL_UpdateTexture(texture_, nullptr, source.memory_.data(), static_cast<int>(source.width_ * 4));
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, &destination);
-    SDL_RenderPresent(renderer_);  // waits for the vertical blank when vsync is on
-    return kOk;
-  }
-
-  std::uint32_t width_;
-  std::uint32_t height_;
-  std::vector<std::uint32_t> memory_;
-  SDL_Window* window_ = nullptr;  // the screen's window, not owned
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
-  std::uint32_t textureWidth_ = 0;
-  std::uint32_t textureHeight_ = 0;
-  std::unique_ptr<SdlSurface, void (*)(SdlSurface*)> back_{nullptr, [](SdlSurface* s) {
-                                                             s->release();
-                                                           }};
-};
-
-class SdlClipper final : public Clipper {
- public:
-  Result setWindow(WindowHandle window) override { return window != 0 ? kOk : kFailed; }
-};
-
-class SdlDrawDevice final : public DrawDevice {
- public:
-  explicit SdlDrawDevice(SdlPlatform& host) : host_(host) {}
-
-  Result setCooperativeLevel(WindowHandle window, std::uint32_t flags) override {
-    if (host_.nativeWindow(window) == nullptr) return kFailed;
-    window_ = window;
-    exclusive_ = (flags & kCooperativeExclusiveFullScreen) == kCooperativeExclusiveFullScreen;
-    return kOk;
-  }
-
-  // Any size is a logical size over the desktop; only 32 bits are offered.
-  Result setDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bits) override {
-    SDL_Window* window = asWindow(host_.nativeWindow(window_));
-    if (!exclusive_ || window == nullptr || bits != 32 || width == 0 || height == 0) return kFailed;
-    if (SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return kFailed;
-    modeWidth_ = width;
-    modeHeight_ = height;
-    return kOk;
-  }
-
-  Result createSurface(const SurfaceRequest& request, Surface*& out) override {
-    SDL_Window* window = asWindow(host_.nativeWindow(window_));
-    if ((request.capabilities & kCapsPrimarySurface) != 0) {
-      if (window == nullptr) return kFailed;
-      std::uint32_t width = modeWidth_;
-      std::uint32_t height = modeHeight_;
-      if (!exclusive_) {
-        int w = 0;
-        int h = 0;
-        SDL_GetWindowSize(window, &w, &h);
-        width = static_cast<std::uint32_t>(w);
-        height = static_cast<std::uint32_t>(h);
-      }
-      if (width == 0 || height == 0) return kFailed;
-      auto* primary = new SdlSurface(width, height);
-      if (!primary->attachScreen(window, true)) {
-        primary->release();
-        return kFailed;
-      }
-      if (exclusive_ && (request.capabilities & kCapsFlip) != 0 && request.backBufferCount > 0) {
-        primary->setBack({new SdlSurface(width, height), [](SdlSurface* s) { s->release(); }});
-      }
-      out = primary;
-      return kOk;
-    }
-    if (request.width == 0 || request.height == 0) return kFailed;
-    out = new SdlSurface(request.width, request.height);
-    return kOk;
-  }
-
-  Result createClipper(Clipper*& out) override {
-    clippers_.push_back(std::make_unique<SdlClipper>());
-    out = clippers_.back().get();
-    return kOk;
-  }
-
-  void release() override { delete this; }
-
- private:
-  ~SdlDrawDevice() = default;
-
-  SdlPlatform& host_;
-  WindowHandle window_ = 0;
-  bool exclusive_ = false;
-  std::uint32_t modeWidth_ = 0;
-  std::uint32_t modeHeight_ = 0;
-  std::vector<std::unique_ptr<SdlClipper>> clippers_;
-};
-
-class SdlDeviceInterface final : public DeviceInterface {
- public:
-  explicit SdlDeviceInterface(SdlPlatform& host) : host_(host) {}
-  Result queryDrawDevice(DrawDevice*& out) override {
-    out = new SdlDrawDevice(host_);
-    return kOk;
-  }
-  void release() override { delete this; }
-
- private:
-  ~SdlDeviceInterface() = default;
-  SdlPlatform& host_;
-};
+// Where `destination`, in screen coordinates, lies in the renderer's output of
+// `window`: the renderer draws in the window's own coordinates, which may have
+// more pixels than the window has points. False for a window without an area.
+bool onWindow(SDL_Window* window, const Rect& destination, int outWidth, int outHeight,
+              SDL_Rect& place) {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowPosition(window, &x, &y);
+  SDL_GetWindowSize(window, &width, &height);
+  if (width <= 0 || height <= 0) return false;
+  const auto across = [&](int at) { return static_cast<int>(std::int64_t{at} * outWidth / width); };
+  const auto down = [&](int at) { return static_cast<int>(std::int64_t{at} * outHeight / height); };
+  place = {across(destination.left - x), down(destination.top - y),
+           across(destination.right - destination.left),
+           down(destination.bottom - destination.top)};
+  return true;
+}
 
 // Plays the prepared buffer in a loop from SDL's audio thread and counts every
 // byte it hands over; those bytes are never read again before the next lap.
@@ -318,20 +133,8 @@ SdlPlatform::~SdlPlatform() {
   for (auto& [handle, thread] : threads_) {
     if (thread.joinable()) thread.join();
   }
-  for (auto& [handle, native] : natives_) SDL_DestroyWindow(asWindow(native));
+  for (auto& [handle, native] : natives_) SDL_DestroyWindow(native);
   SDL_Quit();
-}
-
-bool SdlPlatform::registerClass(const WindowClass& windowClass) {
-  return queue_.registerClass(windowClass);
-}
-
-bool SdlPlatform::unregisterClass(const char* className) {
-  return queue_.unregisterClass(className);
-}
-
-Rect SdlPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
-  return client;  // SDL sizes windows by their client area
 }
 
 WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
@@ -348,7 +151,7 @@ WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
       SDL_CreateWindow(request.title != nullptr ? request.title : "", place.x, place.y, place.w,
                        place.h, SDL_WINDOW_SHOWN | (popup ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0));
   if (native == nullptr) return 0;
-  const WindowHandle handle = queue_.addWindow(request.className);
+  const WindowHandle handle = queue().addWindow(request.className);
   if (handle == 0) {
     SDL_DestroyWindow(native);
     return 0;
@@ -357,16 +160,11 @@ WindowHandle SdlPlatform::createWindow(const WindowRequest& request) {
   return handle;
 }
 
-std::intptr_t SdlPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,
-                                                  std::intptr_t) {
-  return 0;
-}
-
 // The native window stays until the platform ends, hidden: the display's
 // renderer may still be drawing into it until the frame loop has stopped.
 bool SdlPlatform::destroyWindow(WindowHandle window) {
-  if (!queue_.destroyWindow(*this, window)) return false;
-  SDL_HideWindow(asWindow(natives_[window]));
+  if (!QueuedWindowSystem::destroyWindow(window)) return false;
+  SDL_HideWindow(natives_[window]);
   return true;
 }
 
@@ -374,32 +172,19 @@ void SdlPlatform::pumpEvents() {
   if (!videoReady_) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) {
-    const WindowHandle target = queue_.newestWindow();
+    const WindowHandle target = queue().newestWindow();
     if (event.type == SDL_QUIT ||
         (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
-      if (target != 0) queue_.post({target, kMessageClose, 0, 0});
+      if (target != 0) queue().post({target, kMessageClose, 0, 0});
     } else if (event.type == SDL_KEYDOWN) {
       if (event.key.keysym.sym == SDLK_ESCAPE) escapeLatched_ = true;
       if (target != 0) {
-        queue_.post(
+        queue().post(
             {target, kMessageKeyDown, static_cast<std::uintptr_t>(event.key.keysym.sym), 0});
       }
     }
   }
 }
-
-bool SdlPlatform::peekMessage(Message& message, bool remove) {
-  pumpEvents();
-  return queue_.peek(message, remove);
-}
-
-void SdlPlatform::translateMessage(const Message&) {}
-
-std::intptr_t SdlPlatform::dispatchMessage(const Message& message) {
-  return queue_.dispatch(*this, message);
-}
-
-void SdlPlatform::postQuitMessage(int exitCode) { queue_.postQuit(exitCode); }
 
 bool SdlPlatform::escapePressed() {
   bool pressed = escapeLatched_;
@@ -422,7 +207,7 @@ void SdlPlatform::messageBox(const char* text) {
 }
 
 Rect SdlPlatform::clientRect(WindowHandle window) {
-  SDL_Window* native = asWindow(nativeWindow(window));
+  SDL_Window* native = nativeWindow(window);
   if (native == nullptr) return {};
   int w = 0;
   int h = 0;
@@ -431,7 +216,7 @@ Rect SdlPlatform::clientRect(WindowHandle window) {
 }
 
 Point SdlPlatform::clientToScreen(WindowHandle window, Point point) {
-  SDL_Window* native = asWindow(nativeWindow(window));
+  SDL_Window* native = nativeWindow(window);
   if (native == nullptr) return point;
   int x = 0;
   int y = 0;
@@ -439,7 +224,7 @@ Point SdlPlatform::clientToScreen(WindowHandle window, Point point) {
   return {point.x + x, point.y + y};
 }
 
-void* SdlPlatform::nativeWindow(WindowHandle window) const {
+SDL_Window* SdlPlatform::nativeWindow(WindowHandle window) const {
   const auto found = natives_.find(window);
   return found == natives_.end() ? nullptr : found->second;
 }
@@ -447,7 +232,71 @@ void* SdlPlatform::nativeWindow(WindowHandle window) const {
 Result SdlPlatform::createDevice(DeviceInterface*& out) {
   if (!videoReady_) videoReady_ = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
   if (!videoReady_) return kFailed;
-  out = new SdlDeviceInterface(*this);
+  out = createMemoryDevice(*this);
+  return kOk;
+}
+
+PixelSize SdlPlatform::windowSize(WindowHandle window) { return sizeOf(clientRect(window)); }
+
+// Any size is a logical size over the desktop, in the exclusive level.
+bool SdlPlatform::enterMode(WindowHandle window, bool exclusive, std::uint32_t, std::uint32_t) {
+  SDL_Window* native = nativeWindow(window);
+  return exclusive && native != nullptr &&
+         SDL_SetWindowFullscreen(native, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0;
+}
+
+// A renderer on the window that scales pictures with nearest-neighbour
+// filtering and waits for the vertical blank; SDL allows one per window.
+bool SdlPlatform::attach(WindowHandle window) {
+  SDL_Window* native = nativeWindow(window);
+  if (native == nullptr) return false;
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  SDL_Renderer* renderer = SDL_CreateRenderer(native, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (renderer == nullptr) return false;
+  screens_[window] = {renderer};
+  return true;
+}
+
+void SdlPlatform::detach(WindowHandle window) {
+  const auto found = screens_.find(window);
+  if (found == screens_.end()) return;
+  if (found->second.texture != nullptr) SDL_DestroyTexture(found->second.texture);
+  SDL_DestroyRenderer(found->second.renderer);
+  screens_.erase(found);
+}
+
+// A flip fills the whole output with the picture, as large as its shape
+// allows; the output size is asked for every time, so the picture follows the
+// window however the window system sizes it. A blit puts it at its destination.
+Result SdlPlatform::show(WindowHandle window, const Picture& picture, const Rect* destination) {
+  const auto found = screens_.find(window);
+  if (found == screens_.end()) return kFailed;
+  Screen& screen = found->second;
+  int outWidth = 0;
+  int outHeight = 0;
+  if (SDL_GetRendererOutputSize(screen.renderer, &outWidth, &outHeight) != 0) return kFailed;
+  SDL_Rect place{};
+  if (destination == nullptr) {
+    place = fitted(static_cast<int>(picture.width), static_cast<int>(picture.height), outWidth,
+                   outHeight);
+  } else if (!onWindow(nativeWindow(window), *destination, outWidth, outHeight, place)) {
+    return kFailed;
+  }
+  if (screen.texture == nullptr || screen.textureWidth != picture.width ||
+      screen.textureHeight != picture.height) {
+    if (screen.texture != nullptr) SDL_DestroyTexture(screen.texture);
+    screen.texture = SDL_CreateTexture(screen.renderer, SDL_PIXELFORMAT_ARGB8888,
+                                       SDL_TEXTUREACCESS_STREAMING,
+                                       static_cast<int>(picture.width),
+                                       static_cast<int>(picture.height));
+    if (screen.texture == nullptr) return kFailed;
+    screen.textureWidth = picture.width;
+    screen.textureHeight = picture.height;
+  }
+  SDL_UpdateTexture(screen.texture, nullptr, picture.pixels, static_cast<int>(picture.width * 4));
+  SDL_RenderClear(screen.renderer);
+  SDL_RenderCopy(screen.renderer, screen.texture, nullptr, &place);
+  SDL_RenderPresent(screen.renderer);  // waits for the vertical blank
   return kOk;
 }
 

@@ -4,11 +4,15 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <thread>
 
-#include "platform/message_queue.h"
+#include "platform/memory_display.h"
 #include "platform/platform.h"
+#include "platform/queued_window_system.h"
+
+struct SDL_Renderer;
+struct SDL_Texture;
+struct SDL_Window;
 
 namespace quarvel::platform::sdl {
 
@@ -18,11 +22,12 @@ namespace quarvel::platform::sdl {
 // gets a plain window whose client area takes the blits. Without a display,
 // device creation fails (and the display's fatal path runs); without a sound
 // card, the demo is silent.
-class SdlPlatform final : public WindowSystem,
+class SdlPlatform final : public QueuedWindowSystem,
                           public DrawSystem,
                           public SoundSystem,
                           public Clock,
-                          public Threads {
+                          public Threads,
+                          private MemoryScreen {
  public:
   SdlPlatform();
   ~SdlPlatform() override;
@@ -33,18 +38,8 @@ class SdlPlatform final : public WindowSystem,
   Platform platform() { return {*this, *this, *this, *this, *this}; }
 
   // WindowSystem
-  CursorHandle loadArrowCursor() override { return 1; }
-  bool registerClass(const WindowClass& windowClass) override;
-  bool unregisterClass(const char* className) override;
-  Rect adjustWindowRect(Rect client, std::uint32_t style, std::uint32_t exStyle) override;
   WindowHandle createWindow(const WindowRequest& request) override;
-  std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
-                                       std::uintptr_t wParam, std::intptr_t lParam) override;
   bool destroyWindow(WindowHandle window) override;
-  bool peekMessage(Message& message, bool remove) override;
-  void translateMessage(const Message& message) override;
-  std::intptr_t dispatchMessage(const Message& message) override;
-  void postQuitMessage(int exitCode) override;
   bool escapePressed() override;
   void showCursor(bool show) override;
   void messageBox(const char* text) override;
@@ -65,15 +60,31 @@ class SdlPlatform final : public WindowSystem,
   void forget(ThreadHandle thread) override;
   void sleep(std::uint32_t ms) override;
 
-  // For the backend's device objects: the native window behind a handle.
-  void* nativeWindow(WindowHandle window) const;
-
  private:
-  void pumpEvents();
+  // What a window's primary surface shows through: a renderer, and the
+  // texture that takes each picture.
+  struct Screen {
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+    std::uint32_t textureWidth = 0;
+    std::uint32_t textureHeight = 0;
+  };
+
+  // MemoryScreen
+  PixelSize windowSize(WindowHandle window) override;
+  bool enterMode(WindowHandle window, bool exclusive, std::uint32_t width,
+                 std::uint32_t height) override;
+  bool attach(WindowHandle window) override;
+  void detach(WindowHandle window) override;
+  Result show(WindowHandle window, const Picture& picture, const Rect* destination) override;
+
+  SDL_Window* nativeWindow(WindowHandle window) const;
+  // SDL's quit and close events become close messages, its key presses key-down messages.
+  void pumpEvents() override;
 
   bool videoReady_ = false;
-  MessageQueue queue_;
-  std::map<WindowHandle, void*> natives_;  // SDL_Window, kept until the platform ends
+  std::map<WindowHandle, SDL_Window*> natives_;  // kept until the platform ends
+  std::map<WindowHandle, Screen> screens_;
   bool escapeLatched_ = false;
   std::map<ThreadHandle, std::thread> threads_;
   ThreadHandle nextThread_ = 1;

@@ -2,8 +2,6 @@
 #include "platform/web/web_platform.h"
 
 #include <algorithm>
-#include <memory>
-#include <vector>
 
 #include "platform/web/loop_mirror.h"
 
@@ -33,144 +31,6 @@ namespace {
 constexpr int kInputEscape = 1;
 constexpr int kInputLeaving = 2;
 constexpr std::uint32_t kEscapeKey = 27;
-
-class WebClipper final : public Clipper {
- public:
-  Result setWindow(WindowHandle window) override { return window != 0 ? kOk : kFailed; }
-};
-
-// A surface in main memory; the canvas shows whatever a flip or blit hands
-// the primary surface.
-class WebSurface final : public Surface {
- public:
-  WebSurface(CooperativeThreads& threads, std::uint32_t width, std::uint32_t height,
-             bool withBackBuffer)
-      : threads_(threads), width_(width), height_(height), memory_(std::size_t{width} * height) {
-    if (withBackBuffer) back_ = new WebSurface(threads, width, height, false);
-  }
-
-  Result getAttachedSurface(std::uint32_t, Surface*& out) override {
-    out = back_;
-    return back_ != nullptr ? kOk : kFailed;
-  }
-  Result setClipper(Clipper&) override { return kOk; }
-  Result getPixelFormat(PixelFormat& format) override {
-    format = {kPixelFormatRgb, 32, 0xFF0000, 0xFF00, 0xFF};
-    return kOk;
-  }
-  Result restore() override { return kOk; }
-  bool isLost() override { return false; }
-  Result lock(LockedSurface& locked) override {
-    locked = {memory_.data(), static_cast<std::int32_t>(width_ * 4), width_, height_, 32};
-    return kOk;
-  }
-  Result unlock() override { return kOk; }
-  Result flip(Surface& target) override { return show(static_cast<WebSurface&>(target)); }
-  Result blit(const Rect&, Surface& source) override {
-    return show(static_cast<WebSurface&>(source));
-  }
-  void release() override {
-    if (back_ != nullptr) back_->release();
-    delete this;
-  }
-
- private:
-  ~WebSurface() = default;
-
-  // The canvas takes bytes in R, G, B, A order; the picture then waits for
-  // the next animation frame, as a flip waits for the vertical blank.
-  Result show(const WebSurface& source) {
-    rgba_.resize(source.memory_.size());
-    std::transform(source.memory_.begin(), source.memory_.end(), rgba_.begin(),
-                   [](std::uint32_t p) {
-                     return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-                   });
-    quarvel_web_canvas_show(rgba_.data(), static_cast<int>(source.width_),
-                            static_cast<int>(source.height_));
-    threads_.waitForAnimationFrame();
-    return kOk;
-  }
-
-  CooperativeThreads& threads_;
-  std::uint32_t width_;
-  std::uint32_t height_;
-  std::vector<std::uint32_t> memory_;
-  std::vector<std::uint32_t> rgba_;
-  WebSurface* back_ = nullptr;
-};
-
-class WebDrawDevice final : public DrawDevice {
- public:
-  explicit WebDrawDevice(WebPlatform& host) : host_(host) {}
-
-  Result setCooperativeLevel(WindowHandle window, std::uint32_t flags) override {
-    const Rect client = host_.clientRect(window);
-    if (client.right <= client.left || client.bottom <= client.top) return kFailed;
-    window_ = window;
-    exclusive_ = (flags & kCooperativeExclusiveFullScreen) == kCooperativeExclusiveFullScreen;
-    return kOk;
-  }
-
-  // The canvas takes any size; only 32 bits are offered.
-  Result setDisplayMode(std::uint32_t width, std::uint32_t height, std::uint32_t bits) override {
-    if (!exclusive_ || bits != 32 || width == 0 || height == 0) return kFailed;
-    modeWidth_ = width;
-    modeHeight_ = height;
-    return kOk;
-  }
-
-  Result createSurface(const SurfaceRequest& request, Surface*& out) override {
-    if ((request.capabilities & kCapsPrimarySurface) != 0) {
-      std::uint32_t width = modeWidth_;
-      std::uint32_t height = modeHeight_;
-      if (!exclusive_) {
-        const Rect client = host_.clientRect(window_);
-        width = static_cast<std::uint32_t>(std::max(0, client.right - client.left));
-        height = static_cast<std::uint32_t>(std::max(0, client.bottom - client.top));
-      }
-      if (width == 0 || height == 0) return kFailed;
-      const bool flipChain =
-          exclusive_ && (request.capabilities & kCapsFlip) != 0 && request.backBufferCount > 0;
-      out = new WebSurface(host_.cooperativeThreads(), width, height, flipChain);
-      return kOk;
-    }
-    if (request.width == 0 || request.height == 0) return kFailed;
-    out = new WebSurface(host_.cooperativeThreads(), request.width, request.height, false);
-    return kOk;
-  }
-
-  Result createClipper(Clipper*& out) override {
-    clippers_.push_back(std::make_unique<WebClipper>());
-    out = clippers_.back().get();
-    return kOk;
-  }
-
-  void release() override { delete this; }
-
- private:
-  ~WebDrawDevice() = default;
-
-  WebPlatform& host_;
-  WindowHandle window_ = 0;
-  bool exclusive_ = false;
-  std::uint32_t modeWidth_ = 0;
-  std::uint32_t modeHeight_ = 0;
-  std::vector<std::unique_ptr<WebClipper>> clippers_;
-};
-
-class WebDeviceInterface final : public DeviceInterface {
- public:
-  explicit WebDeviceInterface(WebPlatform& host) : host_(host) {}
-  Result queryDrawDevice(DrawDevice*& out) override {
-    out = new WebDrawDevice(host_);
-    return kOk;
-  }
-  void release() override { delete this; }
-
- private:
-  ~WebDeviceInterface() = default;
-  WebPlatform& host_;
-};
 
 // The music rewrites its loop in blocks of 884 frames; parts of the loop
 // travel to the audio thread in stretches of at least this (about 23 ms).
@@ -264,56 +124,14 @@ void WebPlatform::demoEnded() {
   quarvel_web_ended();
 }
 
-bool WebPlatform::registerClass(const WindowClass& windowClass) {
-  return queue_.registerClass(windowClass);
-}
-
-bool WebPlatform::unregisterClass(const char* className) {
-  return queue_.unregisterClass(className);
-}
-
-Rect WebPlatform::adjustWindowRect(Rect client, std::uint32_t, std::uint32_t) {
-  return client;  // the canvas has no borders
-}
-
-WindowHandle WebPlatform::createWindow(const WindowRequest& request) {
-  const WindowHandle handle = queue_.addWindow(request.className);
-  if (handle != 0) clientRects_[handle] = {0, 0, request.width, request.height};
-  return handle;
-}
-
-std::intptr_t WebPlatform::defaultWindowProcedure(WindowHandle, std::uint32_t, std::uintptr_t,
-                                                  std::intptr_t) {
-  return 0;
-}
-
-bool WebPlatform::destroyWindow(WindowHandle window) {
-  return queue_.destroyWindow(*this, window);
-}
-
 void WebPlatform::pumpEvents() {
   const int input = quarvel_web_take_input();
-  const WindowHandle target = queue_.newestWindow();
+  const WindowHandle target = queue().newestWindow();
   if ((input & kInputEscape) != 0) {
     escapeLatched_ = true;
-    if (target != 0) queue_.post({target, kMessageKeyDown, kEscapeKey, 0});
+    if (target != 0) queue().post({target, kMessageKeyDown, kEscapeKey, 0});
   }
-  if ((input & kInputLeaving) != 0 && target != 0) queue_.post({target, kMessageClose, 0, 0});
-}
-
-bool WebPlatform::peekMessage(Message& message, bool remove) {
-  pumpEvents();
-  return queue_.peek(message, remove);
-}
-
-void WebPlatform::translateMessage(const Message&) {}
-
-std::intptr_t WebPlatform::dispatchMessage(const Message& message) {
-  return queue_.dispatch(*this, message);
-}
-
-void WebPlatform::postQuitMessage(int exitCode) {
-  queue_.postQuit(exitCode);
+  if ((input & kInputLeaving) != 0 && target != 0) queue().post({target, kMessageClose, 0, 0});
 }
 
 bool WebPlatform::escapePressed() {
@@ -331,18 +149,31 @@ void WebPlatform::messageBox(const char* text) {
   quarvel_web_message(text != nullptr ? text : "");
 }
 
-Rect WebPlatform::clientRect(WindowHandle window) {
-  const auto found = clientRects_.find(window);
-  return found == clientRects_.end() || !queue_.exists(window) ? Rect{} : found->second;
-}
-
-Point WebPlatform::clientToScreen(WindowHandle, Point point) {
-  return point;
-}
-
 Result WebPlatform::createDevice(DeviceInterface*& out) {
   if (quarvel_web_canvas_ready() == 0) return kFailed;
-  out = new WebDeviceInterface(*this);
+  out = createMemoryDevice(*this);
+  return kOk;
+}
+
+PixelSize WebPlatform::windowSize(WindowHandle window) { return sizeOf(clientRect(window)); }
+
+// The canvas takes any size, but only in the exclusive level.
+bool WebPlatform::enterMode(WindowHandle, bool exclusive, std::uint32_t, std::uint32_t) {
+  return exclusive;
+}
+
+// The canvas shows whatever a flip or blit hands the primary surface, scaled
+// by the page. It takes bytes in R, G, B, A order; the picture then waits for
+// the next animation frame, as a flip waits for the vertical blank.
+Result WebPlatform::show(WindowHandle, const Picture& picture, const Rect*) {
+  const std::size_t count = std::size_t{picture.width} * picture.height;
+  rgba_.resize(count);
+  std::transform(picture.pixels, picture.pixels + count, rgba_.begin(), [](std::uint32_t p) {
+    return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+  });
+  quarvel_web_canvas_show(rgba_.data(), static_cast<int>(picture.width),
+                          static_cast<int>(picture.height));
+  threads_.waitForAnimationFrame();
   return kOk;
 }
 

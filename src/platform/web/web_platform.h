@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <string>
+#include <vector>
 
-#include "platform/message_queue.h"
+#include "platform/memory_display.h"
 #include "platform/platform.h"
+#include "platform/queued_window_system.h"
 #include "platform/web/cooperative_threads.h"
 
 namespace quarvel::platform::web {
@@ -21,11 +22,12 @@ class WebSoundDevice;
 // looping buffer on the audio thread of an AudioContext; a page without
 // WebAudio is silent. Must be constructed on the page's thread, and it is the
 // only one (its threads adopt that thread as their main thread).
-class WebPlatform final : public WindowSystem,
+class WebPlatform final : public QueuedWindowSystem,
                           public DrawSystem,
                           public SoundSystem,
                           public Clock,
-                          public Threads {
+                          public Threads,
+                          private MemoryScreen {
  public:
   WebPlatform();
   ~WebPlatform() override;
@@ -51,23 +53,9 @@ class WebPlatform final : public WindowSystem,
   void demoEnded();
 
   // WindowSystem
-  CursorHandle loadArrowCursor() override { return 1; }
-  bool registerClass(const WindowClass& windowClass) override;
-  bool unregisterClass(const char* className) override;
-  Rect adjustWindowRect(Rect client, std::uint32_t style, std::uint32_t exStyle) override;
-  WindowHandle createWindow(const WindowRequest& request) override;
-  std::intptr_t defaultWindowProcedure(WindowHandle window, std::uint32_t message,
-                                       std::uintptr_t wParam, std::intptr_t lParam) override;
-  bool destroyWindow(WindowHandle window) override;
-  bool peekMessage(Message& message, bool remove) override;
-  void translateMessage(const Message& message) override;
-  std::intptr_t dispatchMessage(const Message& message) override;
-  void postQuitMessage(int exitCode) override;
   bool escapePressed() override;
   void showCursor(bool show) override;
   void messageBox(const char* text) override;
-  Rect clientRect(WindowHandle window) override;
-  Point clientToScreen(WindowHandle window, Point point) override;
 
   // DrawSystem
   Result createDevice(DeviceInterface*& out) override;
@@ -83,18 +71,23 @@ class WebPlatform final : public WindowSystem,
   void forget(ThreadHandle thread) override;
   void sleep(std::uint32_t ms) override;
 
-  // For the backend's own device objects.
-  CooperativeThreads& cooperativeThreads() { return threads_; }
+  // For the backend's own sound device.
   void soundDeviceClosed() { sound_ = nullptr; }
 
  private:
-  void pumpEvents();
+  // MemoryScreen
+  PixelSize windowSize(WindowHandle window) override;
+  bool enterMode(WindowHandle window, bool exclusive, std::uint32_t width,
+                 std::uint32_t height) override;
+  Result show(WindowHandle window, const Picture& picture, const Rect* destination) override;
+
+  // Escape and leaving the page become key-down and close messages.
+  void pumpEvents() override;
 
   CooperativeThreads threads_;
-  MessageQueue queue_;
-  std::map<WindowHandle, Rect> clientRects_;
   bool escapeLatched_ = false;
   WebSoundDevice* sound_ = nullptr;
+  std::vector<std::uint32_t> rgba_;  // the picture in the canvas's byte order
 };
 
 }  // namespace quarvel::platform::web
