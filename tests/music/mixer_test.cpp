@@ -195,17 +195,6 @@ TEST_F(Mixer, EmptySampleGoesIdleWithoutReadingAndOthersAdd) {
   EXPECT_EQ(untouched[0], 1.0f);
 }
 
-TEST(Pcm16, RoundsTiesToEvenAndClamps) {
-  const std::vector<float> in = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.5f, 1.4999f, -32768.4f};
-  std::vector<std::int16_t> out(in.size(), 99);
-  convertToPcm16(out.data(), in.data(), 4);
-  EXPECT_EQ(out, (std::vector<std::int16_t>{32767, -32768, 2, 4, -2, 0, 1, -32768}));
-  convertToPcm16(out.data(), nullptr, 4);
-  convertToPcm16(nullptr, in.data(), 4);
-  convertToPcm16(out.data(), in.data(), 0);
-  EXPECT_EQ(out[0], 32767);
-}
-
 TEST(BlockRenderer, TicksFallWhereTheyAreDueAndReadTheNewTickLength) {
   xw::Module m = testing::basicModule();
   testing::SongPtr song = testing::loadModule(m);
