@@ -2,14 +2,8 @@
 #include "music_test_support.h"
 
 #include <cstring>
-#include <filesystem>
 
 #include <gtest/gtest.h>
-#if defined(_WIN32)
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "music/file_ops.h"
 #include "music/loader.h"
@@ -66,17 +60,6 @@ xmwriter::Module basicModule(int channels, int rows) {
 
 void expectAll(std::initializer_list<Check> checks, const std::string& where) {
   for (const Check& c : checks) EXPECT_EQ(c.actual, c.expected) << where << " " << c.name;
-}
-
-std::string uniqueTempPath(const std::string& suffix) {
-#if defined(_WIN32)
-  const int pid = _getpid();
-#else
-  const int pid = static_cast<int>(getpid());
-#endif
-  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string name = "quarvel-" + test + "-" + std::to_string(pid) + suffix;
-  return (std::filesystem::temp_directory_path() / name).string();
 }
 
 }  // namespace quarvel::music::testing

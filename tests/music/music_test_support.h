@@ -28,10 +28,6 @@ SongPtr loadModule(const xmwriter::Module& module);
 // forward-looped 8-bit sample of 64 values.
 xmwriter::Module basicModule(int channels = 1, int rows = 64);
 
-// A temporary file path of the running test and process, so parallel test runs do not meet:
-// <temp>/quarvel-<test>-<process id><suffix>.
-std::string uniqueTempPath(const std::string& suffix);
-
 // One named value and what it must be: a row of expectAll's table.
 struct Check {
   const char* name;

@@ -15,6 +15,7 @@
 #include "music/playback.h"
 #include "music_test_support.h"
 #include "platform/headless/headless_platform.h"
+#include "support/scratch.h"
 #include "xmwriter/xm_writer.h"
 
 namespace quarvel::music {
@@ -26,9 +27,10 @@ using platform::headless::HeadlessPlatform;
 constexpr std::uint32_t kBlockBytes = 884 * 4;
 
 // A short looping tune (notes on every other row of two patterns, so that blocks differ) in
-// a file of the test's own, removed at the end.
+// a scratch folder of the test's own, removed at the end.
 struct TuneFile {
-  const std::string path = testing::uniqueTempPath(".xm");
+  const fs::path dir = quarvel::testing::scratchDirectory();
+  const std::string path = (dir / "tune.xm").string();
   TuneFile() {
     xmwriter::Module m = testing::basicModule(2, 16);
     m.addPattern(16);
@@ -38,10 +40,7 @@ struct TuneFile {
     }
     EXPECT_TRUE(xmwriter::save(m, path));
   }
-  ~TuneFile() {
-    std::error_code ignored;
-    fs::remove(path, ignored);
-  }
+  ~TuneFile() { fs::remove_all(dir); }
   const char* name() const { return path.c_str(); }
 };
 
@@ -132,16 +131,12 @@ TEST(SoundOutput, WhatTheDevicePlaysEqualsTheOfflineRenderingAlsoWhenPlayedAgain
   // Half a second and more (the stop takes a moment), then three seconds from the start again.
   ASSERT_GE(played.size(), 2u * (22050 + 132300));
   const std::size_t again = played.size() - 2 * 132300;
-  const std::string wav = testing::uniqueTempPath(".wav");
+  const std::string wav = (tune.dir / "tune.wav").string();
   const std::string command =
       std::string(QUARVEL_XMRENDER) + " " + tune.path + " " + wav + " --seconds 3 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  std::vector<std::uint8_t> bytes;
-  {
-    std::ifstream in(wav, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  fs::remove(wav);
+  std::ifstream in(wav, std::ios::binary);
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
   ASSERT_GE(bytes.size(), 44u + 2 * 264600);
   for (std::size_t i = 0; i < played.size(); ++i) {
     const std::size_t at = 44 + 2 * (i < again ? i : i - again);
