@@ -18,7 +18,7 @@ struct SongDeleter {
 };
 using SongPtr = std::unique_ptr<Song, SongDeleter>;
 
-// Loads module bytes through loadSong (via file operations that serve these bytes).
+// Loads module bytes through loadSong and the memory-file operations, from a scratch file.
 SongPtr loadBytes(const std::vector<std::uint8_t>& bytes);
 
 // Writes and loads a module built in code.
