@@ -174,8 +174,8 @@ TEST_F(VoiceFixture, FrequencyOnBothTablesWithAFloor) {
   // The step is hertz / 44100 in 32.32: 8362 gives 0.189615 x 2^32 = 814388129, 50059 Hz gives
   // 1 + 0.135125 x 2^32. A zero period leaves the step alone.
   song.flags = 0;
-  const std::int32_t periods[][4] = {{1712, 0, 0, 814388129}, {286, 0, 1, 580356238},
-                                     {20, -20, 1, 580356238}};
+  const std::int32_t periods[][4] = {
+      {1712, 0, 0, 814388129}, {286, 0, 1, 580356238}, {20, -20, 1, 580356238}};
   for (const auto& [period, delta, integer, fraction] : periods) {
     ch.period = period;
     ch.periodDelta = delta;

@@ -15,7 +15,8 @@ namespace quarvel::music::testing {
 SongPtr loadBytes(const std::vector<std::uint8_t>& bytes) {
   const std::filesystem::path dir = quarvel::testing::scratchDirectory();
   std::ofstream(dir / "module.xm", std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   installMemoryFileOps();
   SongPtr song(loadSong((dir / "module.xm").string().c_str()));
   std::filesystem::remove_all(dir);

@@ -140,7 +140,8 @@ TEST(SoundOutput, WhatTheDevicePlaysEqualsTheOfflineRenderingAlsoWhenPlayedAgain
   ASSERT_GE(bytes.size(), 44u + 2 * 264600);
   for (std::size_t i = 0; i < played.size(); ++i) {
     const std::size_t at = 44 + 2 * (i < again ? i : i - again);
-    ASSERT_EQ(played[i], static_cast<std::int16_t>(bytes[at] | bytes[at + 1] << 8)) << "sample " << i;
+    ASSERT_EQ(played[i], static_cast<std::int16_t>(bytes[at] | bytes[at + 1] << 8))
+        << "sample " << i;
   }
 }
 

@@ -55,11 +55,12 @@ struct Rig {
   }
 };
 
-// Note 48 on the linear table, volume 32, panning 128, envelopes at rest, speed 6, 125 BPM.
+// Note 48 on the linear table, volume 32, panning 128, envelopes at rest, vibrato speed 8 and
+// depth 15, tremolo speed 4 and depth 8, speed 6, 125 BPM.
 constexpr const char* kRigState =
     "note=48 realNote=48 period=4608 target=4608 volume=32 panning=128 env=64 panEnv=32 "
-    "fade=65536 songFlags=1 speed=6 bpm=125 tickFrames=882 gvol=64 order=1 row=5 nextRow=-1 "
-    "nextOrder=-1 envY0=64";
+    "fade=65536 vibSpeed=8 vibDepth=15 tremSpeed=4 tremDepth=8 songFlags=1 speed=6 bpm=125 "
+    "tickFrames=882 gvol=64 order=1 row=5 nextRow=-1 nextOrder=-1 envY0=64";
 
 using Ref =
     std::variant<std::uint8_t*, std::int8_t*, std::uint16_t*, std::int32_t*, std::uint32_t*>;
@@ -152,8 +153,8 @@ struct EffectCase {
 };
 
 // Waveform values: sine at position 8 is 181 (256 |sin(pi/4)|), ramp 64 at 8 and 255 - 192
-// at -8, square 255. Vibrato depth 15: (15 w >> 5) & ~3 = 84, 28, 116. Tremolo depth 8:
-// 8 w >> 6 = 22, 31. Envelope L: steps -64 x 65536 / 10 and 32 x 65536 / 10.
+// at -8, square 255. Vibrato depth 15: (15 w >> 5) & ~3 = 84, 28, 116; depth 14: 76. Tremolo
+// depth 8: 8 w >> 6 = 22, 31; depth 6: 16. Envelope L: steps -64 x 65536 / 10 and 32 x 65536 / 10.
 // clang-format off
 const EffectCase kEffectCases[] = {
   {"0 arpeggio: y on tick 5", 0, 0x37, "", "", "pDelta=448", 5},
@@ -166,45 +167,38 @@ const EffectCase kEffectCases[] = {
    "period=4544", 1, {51, 2, 0}},
   {"3 stops at the target from below", 3, 0, "period=4478 target=4480 portaSpeed=1",
    "portaTarget=4480", "period=4480"},
-  {"3 stops at the target from above", 3, 0x10, "period=4500 target=4480",
-   "portaTarget=4480 portaSpeed=16", "period=4480"},
-  {"4 sine", 4, 0x8F, "vibPos=8", "vibSpeed=8 vibDepth=15 pDelta=-84", "pDelta=-84 vibPos=16"},
-  {"4 ramp", 4, 0, "vibPos=8 vibSpeed=8 vibDepth=15 wave=1", "pDelta=-28", "pDelta=-28 vibPos=16"},
-  {"4 ramp below zero", 4, 0, "vibPos=-8 vibSpeed=8 vibDepth=15 wave=1", "pDelta=28",
-   "pDelta=28 vibPos=0"},
-  {"4 square at position 0", 4, 0, "vibSpeed=8 vibDepth=15 wave=2", "pDelta=-116",
-   "pDelta=-116 vibPos=8"},
-  {"4 waveform 3 is square", 4, 0x50, "vibPos=-8 vibDepth=15 wave=3", "vibSpeed=5 pDelta=116",
+  {"3 stops at it from above", 3, 0x10, "period=4500 target=4480", "portaTarget=4480 portaSpeed=16",
+   "period=4480"},
+  {"4 sine", 4, 0x4E, "vibPos=8", "vibSpeed=4 vibDepth=14 pDelta=-76", "pDelta=-76 vibPos=12"},
+  {"4 ramp", 4, 0, "vibPos=8 wave=1", "pDelta=-28", "pDelta=-28 vibPos=16"},
+  {"4 ramp below zero", 4, 0, "vibPos=-8 wave=1", "pDelta=28", "pDelta=28 vibPos=0"},
+  {"4 square at position 0", 4, 0, "wave=2", "pDelta=-116", "pDelta=-116 vibPos=8"},
+  {"4 waveform 3 is square", 4, 0x50, "vibPos=-8 wave=3", "vibSpeed=5 pDelta=116",
    "pDelta=116 vibPos=-3"},
-  {"4 position 31 stays", 4, 0, "vibPos=23 vibSpeed=8 vibDepth=15 wave=2", "pDelta=-116",
-   "pDelta=-116 vibPos=31"},
+  {"4 position 31 stays", 4, 0, "vibPos=23 wave=2", "pDelta=-116", "pDelta=-116 vibPos=31"},
   {"5 slides pitch and volume", 5, 2, "target=4480 portaSpeed=16", "portaTarget=4480 slideMem=2",
    "period=4544 volume=30 flags=FV"},
   {"5 with a note keeps the old one", 5, 0, "slideMem=0x20 portaSpeed=16",
    "realNote=50 target=4480 portaTarget=4480 volume=48 panning=100 flags=FVP",
    "period=4544 volume=50 flags=FV", 1, {51, 1, 0}},
-  {"6 vibrato and volume slide", 6, 0x20, "vibPos=8 vibSpeed=8 vibDepth=15",
-   "slideMem=0x20 pDelta=-84", "pDelta=-84 vibPos=16 volume=34 flags=FV"},
-  {"6 from memory", 6, 0, "slideMem=3 wave=2 vibDepth=15", "pDelta=-116",
-   "pDelta=-116 volume=29 flags=FV"},
-  {"7 sine", 7, 0x48, "tremPos=8", "tremSpeed=4 tremDepth=8", "vDelta=22 tremPos=12 flags=FV"},
-  {"7 cut at 64", 7, 0, "tremPos=8 tremSpeed=4 tremDepth=8 volume=60", "",
-   "vDelta=4 tremPos=12 flags=FV"},
-  {"7 cut at 0", 7, 0, "tremPos=-8 tremSpeed=4 tremDepth=8 volume=10", "",
-   "vDelta=-10 tremPos=-4 flags=FV"},
-  {"7 square at position 0", 7, 0, "tremSpeed=4 tremDepth=8 wave=0x20", "",
-   "vDelta=31 tremPos=4 flags=FV"},
-  {"7 waveform 3 is the sine", 7, 0, "tremPos=8 tremSpeed=4 tremDepth=8 wave=0x30", "",
-   "vDelta=22 tremPos=12 flags=FV"},
+  {"6 vibrato and volume slide", 6, 0x20, "vibPos=8", "slideMem=0x20 pDelta=-84",
+   "pDelta=-84 vibPos=16 volume=34 flags=FV"},
+  {"6 from memory", 6, 0, "slideMem=3 wave=2", "pDelta=-116",
+   "pDelta=-116 vibPos=8 volume=29 flags=FV"},
+  {"7 sine", 7, 0x26, "tremPos=8", "tremSpeed=2 tremDepth=6", "vDelta=16 tremPos=10 flags=FV"},
+  {"7 cut at 64", 7, 0, "tremPos=8 volume=60", "", "vDelta=4 tremPos=12 flags=FV"},
+  {"7 cut at 0", 7, 0, "tremPos=-8 volume=10", "", "vDelta=-10 tremPos=-4 flags=FV"},
+  {"7 square at position 0", 7, 0, "wave=0x20", "", "vDelta=31 tremPos=4 flags=FV"},
+  {"7 waveform 3 is the sine", 7, 0, "tremPos=8 wave=0x30", "", "vDelta=22 tremPos=12 flags=FV"},
   {"7 offset stays after the last tremolo row", 0, 0, "lastEffect=7 vDelta=10", "volume=42", ""},
-  {"7 offset not kept while tremolo goes on", 7, 0, "lastEffect=7 vDelta=10", "", "flags=FV"},
+  {"7 offset not kept while tremolo goes on", 7, 0, "lastEffect=7 vDelta=10", "",
+   "tremPos=4 flags=FV"},
   {"8 panning", 8, 0x40, "", "panning=64 flags=FVP", ""},
   {"9 start offset", 9, 3, "", "offsetMem=3 vStart=768", ""},
   {"9 from memory", 9, 0, "offsetMem=2", "vStart=512", ""},
   {"9 at the loop end restarts", 9, 4, "", "offsetMem=4 flags=FVR", ""},
   {"9 with a note starts there", 9, 3, "", "offsetMem=3 vPos=768 flags=FVT", "", 1, {49, 0, 0}},
-  {"9 with a note at the loop end: no trigger", 9, 4, "", "offsetMem=4 flags=FVR", "", 1,
-   {49, 0, 0}},
+  {"9 with a note at the loop end", 9, 4, "", "offsetMem=4 flags=FVR", "", 1, {49, 0, 0}},
   {"A slides down by y", 10, 3, "", "slideMem=3", "volume=29 flags=FV"},
   {"A from memory stops at 64", 10, 0, "slideMem=0x20 volume=63", "", "volume=64 flags=FV"},
   {"A stops at 0", 10, 5, "volume=3", "slideMem=5", "volume=0 flags=FV"},
@@ -236,8 +230,8 @@ const EffectCase kEffectCases[] = {
   {"EB from memory stops at 0", 14, 0xB0, "fineSlideMem=5 volume=2", "volume=0", ""},
   {"EC2 on tick 1", 14, 0xC2, "", "", ""},
   {"EC2 on tick 2", 14, 0xC2, "", "", "volume=0 flags=FV", 2},
-  {"ED2 holds the note on tick 1", 14, 0xD2, "volume=20", "note=52 realNote=52 target=4352 flags=F",
-   "", 1, {53, 1, 0x30}},
+  {"ED2 holds the note", 14, 0xD2, "volume=20", "note=52 realNote=52 target=4352 flags=F", "", 1,
+   {53, 1, 0x30}},
   {"ED2 plays it on tick 2", 14, 0xD2, "volume=20", "note=52 realNote=52 target=4352 flags=F",
    "period=4352 volume=32 panning=100 flags=FVPT", 2, {53, 1, 0x30}},
   {"EE2 delays the row", 14, 0xE2, "speed=3", "delay=6", ""},
@@ -258,8 +252,8 @@ const EffectCase kEffectCases[] = {
    "envTick=11 envIndex=2 envStep=209715 flags=FV"},
   {"L20", 21, 0x14, "envType=1", "envTick=20 envIndex=2 envStep=209715 env=31",
    "env=32 envDone=1 flags=FV"},
-  {"L30 past the end", 21, 0x1E, "envType=1",
-   "envTick=1 envIndex=3 envStep=-419430 env=32 envDone=1", ""},
+  {"L30 past it", 21, 0x1E, "envType=1", "envTick=1 envIndex=3 envStep=-419430 env=32 envDone=1",
+   ""},
   {"L with the envelope off", 21, 5, "", "", ""},
   {"P from memory stops at 255", 25, 0, "panSlideMem=0x20 panning=254", "flags=FVP",
    "panning=255 flags=FP"},
@@ -312,10 +306,9 @@ const struct {
   {0x7F, "", "volume=47", "volume=62 flags=FV"}, {0x71, "volume=80", "volume=64", "flags=FV"},
   {0x80, "", "", ""}, {0x8F, "", "volume=17", ""}, {0x81, "volume=80", "volume=79", ""},
   {0x83, "volume=2", "volume=0", ""}, {0x90, "", "", ""}, {0x9F, "", "volume=47", ""},
-  {0x93, "volume=63", "volume=64", ""}, {0xA0, "vibSpeed=8", "vibSpeed=0", ""},
-  {0xAF, "", "vibSpeed=15", ""},
-  {0xB0, "vibPos=8 vibSpeed=8 vibDepth=3", "vibDepth=0", "vibPos=16"},
-  {0xBF, "vibPos=8 vibSpeed=8", "vibDepth=15", "pDelta=-84 vibPos=16"},
+  {0x93, "volume=63", "volume=64", ""}, {0xA0, "", "vibSpeed=0", ""}, {0xAF, "", "vibSpeed=15", ""},
+  {0xB0, "vibPos=8 vibDepth=3", "vibDepth=0", "vibPos=16"},
+  {0xBF, "vibPos=8 vibDepth=3", "vibDepth=15", "pDelta=-84 vibPos=16"},
   {0xC0, "", "panning=0 flags=FVP", ""}, {0xCF, "", "panning=240 flags=FVP", ""},
   {0xD0, "", "flags=FVP", "flags=FP"}, {0xDF, "", "panning=113 flags=FVP", "panning=98 flags=FP"},
   {0xD3, "panning=2", "panning=-1 flags=FVP", "panning=-4 flags=FP"},

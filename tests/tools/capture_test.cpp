@@ -107,11 +107,11 @@ TEST(CaptureCommand, OnATerminalTheDemosLinesGoAboveTheBar) {
   if (folder.run("script -V") != 0) GTEST_SKIP() << "no script command";
   // script gives the run a terminal of its own, as a user's shell does.
   std::string screen;
-  ASSERT_EQ(folder.run("script -qec '" + kCapture + " --frames 0:70' /dev/null < /dev/null", &screen),
-            0);
+  ASSERT_EQ(
+      folder.run("script -qec '" + kCapture + " --frames 0:70' /dev/null < /dev/null", &screen), 0);
   // The bar's line is blanked, the line printed, and the bar drawn again below it.
-  EXPECT_TRUE(std::regex_search(screen,
-                                std::regex("frames\r +\r\\[60\\]\r\n\rrendering \\[#+\\.+\\]")))
+  EXPECT_TRUE(
+      std::regex_search(screen, std::regex("frames\r +\r\\[60\\]\r\n\rrendering \\[#+\\.+\\]")))
       << screen;
 }
 
