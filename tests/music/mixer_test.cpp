@@ -117,6 +117,14 @@ TEST_F(Mixer, StepOneThroughLoopsAndOneShots) {
   }
 }
 
+TEST_F(Mixer, AStepBeyondALoopLengthWrapsOntoTheLoop) {
+  OwnedSample s({7, 9}, kLoopForward, 1, 1);  // from 0, three values a frame: 3 - 1 = 2 = 0 mod 1
+  Voice& voice = play(s.sample);
+  voice.stepInteger = 3;
+  mix(1);
+  EXPECT_EQ(voice.position, 1u);
+}
+
 TEST_F(Mixer, PingPongFromTheFirstValueNeverReadsBeforeIt) {
   // Backward 1024 / 2^32 above value 0 at a step of 511 / 2^32: three frames reach the start,
   // though the end search's 8.24 estimate (step 256 / 2^32) says four.
@@ -172,38 +180,25 @@ TEST_F(Mixer, EmptySampleGoesIdleAndOtherVoicesAdd) {
   EXPECT_EQ(engineState().voices[40].sample, nullptr);
 }
 
-TEST(BlockRenderer, TicksFallWhereTheyAreDueAndReadTheNewTickLength) {
-  xmwriter::Module m = testing::basicModule();
-  testing::SongPtr song = testing::loadModule(m);
+TEST(BlockRenderer, PreparingResetsTheSongAndTicksFallWhereTheyAreDue) {
+  testing::SongPtr song = testing::loadModule(testing::basicModule());
   ASSERT_NE(song, nullptr);
   engineState().voices[9].sample = &kEmptySample;
   song->tick = 3;
   song->nextRow = 7;
   ASSERT_TRUE(preparePlayback(song.get()));
-  testing::expectAll({{"speed", song->speed, 6},
-                      {"global volume", song->globalVolume, 64},
-                      {"tick", song->tick, 0},
-                      {"next row", song->nextRow, -1},
-                      {"next order", song->nextOrder, -1},
-                      {"frames", song->samplesPerTick, 882}});
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(engineState().mixBuffer) % 16, 0u);
   EXPECT_EQ(engineState().voices[9].sample, nullptr);
   EXPECT_EQ(engineState().voices[9].stepInteger, 1u);
   EXPECT_EQ(engineState().channels[0].voice, &engineState().voices[0]);
-  mixBlock();  // ticks at frames 0 and 882
-  EXPECT_EQ(song->tick, 2);
-  EXPECT_EQ(song->samplesLeftInTick, 880);
-  EXPECT_EQ(blockIndex(), 1u);
-
-  m.patterns[0].at(0, 0, 1) = {0, 0, 0, 15, 0x20};  // 32 BPM from the first tick on
-  song = testing::loadModule(m);
-  ASSERT_NE(song, nullptr);
-  preparePlayback(song.get());
-  mixBlock();
-  EXPECT_EQ(song->tick, 1);
-  EXPECT_EQ(song->samplesLeftInTick, 3445 - 884);
+  mixBlock();  // 884 frames: ticks at frames 0 and 882 of row 0
+  // clang-format off
+  testing::expectAll({{"speed", song->speed, 6}, {"global volume", song->globalVolume, 64},
+      {"next row", song->nextRow, 1}, {"next order", song->nextOrder, -1}, {"tick", song->tick, 2},
+      {"frames left", song->samplesLeftInTick, 880}, {"block", blockIndex(), 1}});
+  // clang-format on
   for (int i = 1; i < 100; ++i) mixBlock();
-  EXPECT_EQ(blockIndex(), 0u);
+  EXPECT_EQ(blockIndex(), 0u);  // a ring of 100 blocks
 }
 
 TEST(BlockRenderer, ReleasingTheSongClearsTheVoices) {
