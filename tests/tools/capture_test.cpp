@@ -36,7 +36,7 @@ std::vector<std::uint8_t> readPng(const fs::path& path, png_image& image) {
   return rgb;
 }
 
-TEST(PngFile, KeepsEveryColourDropsTheTopByteAndCompresses) {
+TEST(ToolFiles, PngKeepsEveryColourAndCompressesWavSaysSixteenBitStereo) {
   const ToolFolder folder;
   const fs::path file = folder.dir / "a.png";
   std::vector<std::uint32_t> pixels;
@@ -50,10 +50,7 @@ TEST(PngFile, KeepsEveryColourDropsTheTopByteAndCompresses) {
   EXPECT_EQ(readPng(file, image), rgb);
   EXPECT_EQ(image.width, 320u);
   EXPECT_LT(fs::file_size(file), 320u * 240 * 3 / 4);  // stored rows would take 230 KB
-}
 
-TEST(WavFile, HeaderDescribesSixteenBitStereo) {
-  const ToolFolder folder;
   ASSERT_TRUE(quarvel::tools::writeWav((folder.dir / "a.wav").string(), {1, -2, 3, -32768}, 44100));
   const std::string wav = readFile(folder.dir / "a.wav");
   ASSERT_EQ(wav.size(), 44u + 8u);

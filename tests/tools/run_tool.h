@@ -11,7 +11,7 @@
 
 namespace quarvel::testing {
 
-// The whole content of a file; empty when it cannot be read.
+// The bytes of a file; empty when it cannot be read.
 inline std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
