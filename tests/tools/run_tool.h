@@ -25,8 +25,13 @@ struct ToolFolder {
   ~ToolFolder() { std::filesystem::remove_all(dir); }
 
   int run(const std::string& command, std::string* output = nullptr) const {
-    const std::string line = "cd \"" + dir.string() + "\" && " + command + " > out.txt 2>&1";
-    const int status = std::system(line.c_str());
+#if defined(_WIN32)
+    const std::string cd = "cd /d \"";  // the scratch folder may lie on another drive
+#else
+    const std::string cd = "cd \"";
+#endif
+    const int status =
+        std::system((cd + dir.string() + "\" && " + command + " > out.txt 2>&1").c_str());
     if (output != nullptr) *output = readFile(dir / "out.txt");
 #if defined(_WIN32)
     return status;  // Windows gives the exit code itself
