@@ -1,4 +1,7 @@
-// Mixer and block renderer: interpolation, loops, gain ramps, PCM conversion, block timing.
+// Mixer and block renderer: interpolation, loops, gain ramps, block timing, and the vector paths
+// against the reference path (the same sums, voice states and PCM values).
+#include <bit>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -8,11 +11,10 @@
 #include "music/playback.h"
 #include "music/voice.h"
 #include "music_test_support.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::music {
 namespace {
-
-namespace xw = xmwriter;
 
 // A sample whose buffer carries the guard values, as the loader builds it.
 struct OwnedSample {
@@ -32,22 +34,13 @@ struct OwnedSample {
   }
 };
 
-// 0, 10, 20, ...
-std::vector<std::int16_t> tens(int count) {
-  std::vector<std::int16_t> v;
-  for (int i = 0; i < count; ++i) v.push_back(static_cast<std::int16_t>(i * 10));
-  return v;
-}
-
 class Mixer : public ::testing::Test {
  protected:
   void SetUp() override {
-    EngineState& state = engineState();
-    state.rampFrames = 128;
-    state.rampFramesReciprocal = 1.0f / 128.0f;
+    engineState().rampFrames = 128;
     for (int i = 0; i < kVoiceCount; ++i) {
-      state.voices[i] = Voice{};
-      state.voices[i].index = i;
+      engineState().voices[i] = Voice{};
+      engineState().voices[i].index = i;
     }
   }
   void TearDown() override { SetUp(); }
@@ -80,19 +73,14 @@ class Mixer : public ::testing::Test {
 };
 
 TEST_F(Mixer, InterpolatesLinearlyBetweenNeighbours) {
-  std::vector<std::int16_t> v(100, 0);
-  v[10] = 100;
-  v[11] = 200;
-  v[12] = -100;
-  OwnedSample s(v, kLoopNone);
+  OwnedSample s({100, 200, -100, 0}, kLoopNone);
   Voice& voice = play(s.sample);
-  voice.position = 10;
   voice.positionFraction = 0x80000000u;
   voice.stepInteger = 0;
   voice.stepFraction = 0xC0000000u;
-  EXPECT_EQ(mix(2), (std::vector<float>{150.0f, 0.0f, 125.0f, 0.0f}));  // 10.5, then 11.25
-  EXPECT_EQ(voice.position, 12u);
-  EXPECT_EQ(voice.positionFraction, 0x00000000u);
+  EXPECT_EQ(mix(2), (std::vector<float>{150.0f, 0.0f, 125.0f, 0.0f}));  // 0.5, then 1.25
+  EXPECT_EQ(voice.position, 2u);
+  EXPECT_EQ(voice.positionFraction, 0u);
 }
 
 TEST_F(Mixer, StepOneThroughLoopsAndOneShots) {
@@ -111,7 +99,9 @@ TEST_F(Mixer, StepOneThroughLoopsAndOneShots) {
   };
   for (const auto& c : cases) {
     SetUp();
-    OwnedSample s(tens(30), c.mode, 10, 20);
+    std::vector<std::int16_t> tens;  // 0, 10, 20, ...
+    for (int i = 0; i < 30; ++i) tens.push_back(static_cast<std::int16_t>(i * 10));
+    OwnedSample s(tens, c.mode, 10, 20);
     Voice& voice = play(s.sample);
     std::vector<float> expected;
     for (const auto& [first, last] : c.runs) {
@@ -125,6 +115,14 @@ TEST_F(Mixer, StepOneThroughLoopsAndOneShots) {
     EXPECT_EQ(voice.direction, c.direction) << int{c.mode};
     EXPECT_EQ(voice.position, c.position) << int{c.mode};
   }
+}
+
+TEST_F(Mixer, AStepBeyondALoopLengthWrapsOntoTheLoop) {
+  OwnedSample s({7, 9}, kLoopForward, 1, 1);  // from 0, three values a frame: 3 - 1 = 2 = 0 mod 1
+  Voice& voice = play(s.sample);
+  voice.stepInteger = 3;
+  mix(1);
+  EXPECT_EQ(voice.position, 1u);
 }
 
 TEST_F(Mixer, PingPongFromTheFirstValueNeverReadsBeforeIt) {
@@ -141,15 +139,18 @@ TEST_F(Mixer, PingPongFromTheFirstValueNeverReadsBeforeIt) {
   EXPECT_EQ(voice.position, 0u);
 }
 
-TEST_F(Mixer, GainRampStartsAtTheOldGainAndTakes128Frames) {
+TEST_F(Mixer, GainRampsTake128FramesFromWhereTheGainStands) {
   OwnedSample s(std::vector<std::int16_t>(64, 1000), kLoopForward, 0, 64);
   Voice& voice = play(s.sample, 255, 0);
   voice.currentLeft = 0;  // the gain was 0 until now
-  const std::vector<float> up = lefts(200);
+  std::vector<float> up = lefts(64);
   EXPECT_EQ(up[0], 0.0f);
-  EXPECT_EQ(up[64], 500.0f);
-  EXPECT_EQ(up[127], 1000.0f * 127.0f / 128.0f);
-  for (int i = 128; i < 200; ++i) ASSERT_EQ(up[i], 1000.0f) << i;
+  EXPECT_EQ(up[32], 250.0f);
+  EXPECT_EQ(voice.rampFramesLeft, 64u);
+  EXPECT_EQ(voice.currentLeft, 32640);  // 0.5 x 255 x 256
+  up = lefts(136);
+  EXPECT_EQ(up[63], 1000.0f * 127.0f / 128.0f);
+  for (int i = 64; i < 136; ++i) ASSERT_EQ(up[i], 1000.0f) << i;
   EXPECT_EQ(voice.currentLeft, 255 * 256);
   EXPECT_EQ(voice.rampFramesLeft, 0u);
 
@@ -160,89 +161,51 @@ TEST_F(Mixer, GainRampStartsAtTheOldGainAndTakes128Frames) {
   EXPECT_EQ(both[1], 0.0f);
   EXPECT_EQ(both[2 * 128], 0.0f);
   EXPECT_EQ(both[2 * 128 + 1], 1000.0f * (128.0f / 255.0f));
-}
 
-TEST_F(Mixer, ANewTargetRestartsTheRampFromWhereTheGainStands) {
-  OwnedSample s(std::vector<std::int16_t>(64, 1000), kLoopForward, 0, 64);
-  Voice& voice = play(s.sample, 255, 0);
-  voice.currentLeft = 0;
+  voice.leftGain = 255;  // a new target half-way through a ramp starts from where the gain stands
   mix(64);
-  EXPECT_EQ(voice.rampFramesLeft, 64u);
-  EXPECT_EQ(voice.currentLeft, 32640);  // 0.5 x 255 x 256
   voice.leftGain = 0;
   EXPECT_EQ(lefts(1)[0], 500.0f);
   EXPECT_EQ(voice.rampFramesLeft, 127u);
   EXPECT_EQ(voice.lastLeftTarget, 0);
 }
 
-TEST_F(Mixer, EmptySampleGoesIdleWithoutReadingAndOthersAdd) {
+TEST_F(Mixer, EmptySampleGoesIdleAndOtherVoicesAdd) {
   Sample empty{};
-  empty.loopMode = kLoopNone;
   OwnedSample s(std::vector<std::int16_t>(10, 100), kLoopNone);
   play(s.sample, 255, 255);
-  Voice& second = engineState().voices[40];
-  second.sample = &empty;
-  second.stepInteger = 1;
-  Voice& third = engineState().voices[63];
-  third = engineState().voices[0];
-  third.index = 63;
-  const std::vector<float> out = mix(4);
-  EXPECT_EQ(second.sample, nullptr);
-  EXPECT_EQ(out, std::vector<float>(8, 200.0f));
-  float untouched[2] = {1.0f, 1.0f};
-  mixVoices(untouched, 0);
-  mixVoices(untouched, -3);
-  EXPECT_EQ(untouched[0], 1.0f);
+  engineState().voices[63] = engineState().voices[0];
+  engineState().voices[40].sample = &empty;
+  EXPECT_EQ(mix(4), std::vector<float>(8, 200.0f));
+  EXPECT_EQ(engineState().voices[40].sample, nullptr);
 }
 
-TEST(Pcm16, RoundsTiesToEvenAndClamps) {
-  const std::vector<float> in = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.5f, 1.4999f, -32768.4f};
-  std::vector<std::int16_t> out(in.size(), 99);
-  convertToPcm16(out.data(), in.data(), 4);
-  EXPECT_EQ(out, (std::vector<std::int16_t>{32767, -32768, 2, 4, -2, 0, 1, -32768}));
-  convertToPcm16(out.data(), nullptr, 4);
-  convertToPcm16(nullptr, in.data(), 4);
-  convertToPcm16(out.data(), in.data(), 0);
-  EXPECT_EQ(out[0], 32767);
-}
-
-TEST(BlockRenderer, TicksFallWhereTheyAreDueAndReadTheNewTickLength) {
-  xw::Module m = testing::basicModule();
-  testing::SongPtr song = testing::loadModule(m);
+TEST(BlockRenderer, PreparingResetsTheSongAndTicksFallWhereTheyAreDue) {
+  testing::SongPtr song = testing::loadModule(testing::basicModule());
   ASSERT_NE(song, nullptr);
   engineState().voices[9].sample = &kEmptySample;
   song->tick = 3;
   song->nextRow = 7;
   ASSERT_TRUE(preparePlayback(song.get()));
-  testing::expectAll({{"speed", song->speed, 6},
-                      {"global volume", song->globalVolume, 64},
-                      {"tick", song->tick, 0},
-                      {"next row", song->nextRow, -1},
-                      {"next order", song->nextOrder, -1},
-                      {"frames", song->samplesPerTick, 882}});
+  // clang-format off
+  testing::expectAll({{"speed", song->speed, 6}, {"global volume", song->globalVolume, 64},
+      {"tick", song->tick, 0}, {"next row", song->nextRow, -1}, {"next order", song->nextOrder, -1}});
+  // clang-format on
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(engineState().mixBuffer) % 16, 0u);
   EXPECT_EQ(engineState().voices[9].sample, nullptr);
   EXPECT_EQ(engineState().voices[9].stepInteger, 1u);
   EXPECT_EQ(engineState().channels[0].voice, &engineState().voices[0]);
-  mixBlock();  // ticks at frames 0 and 882
-  EXPECT_EQ(song->tick, 2);
-  EXPECT_EQ(song->samplesLeftInTick, 880);
-  EXPECT_EQ(blockIndex(), 1u);
-
-  m.patterns[0].at(0, 0, 1) = {0, 0, 0, 15, 0x20};  // 32 BPM from the first tick on
-  song = testing::loadModule(m);
-  ASSERT_NE(song, nullptr);
-  preparePlayback(song.get());
-  mixBlock();
-  EXPECT_EQ(song->tick, 1);
-  EXPECT_EQ(song->samplesLeftInTick, 3445 - 884);
+  mixBlock();  // 884 frames: ticks at frames 0 and 882 of row 0
+  testing::expectAll({{"tick", song->tick, 2},
+                      {"frames left", song->samplesLeftInTick, 880},
+                      {"block", blockIndex(), 1}});
   for (int i = 1; i < 100; ++i) mixBlock();
-  EXPECT_EQ(blockIndex(), 0u);
+  EXPECT_EQ(blockIndex(), 0u);  // a ring of 100 blocks
 }
 
 TEST(BlockRenderer, ReleasingTheSongClearsTheVoices) {
-  xw::Module m = testing::basicModule();
-  m.patterns[0].at(0, 0, 1) = {xw::note(4, 0), 1, 0, 0, 0};
+  xmwriter::Module m = testing::basicModule();
+  m.patterns[0].at(0, 0, 1) = {xmwriter::note(4, 0), 1, 0, 0, 0};
   testing::SongPtr song = testing::loadModule(m);
   ASSERT_TRUE(preparePlayback(song.get()));
   mixBlock();
@@ -253,6 +216,120 @@ TEST(BlockRenderer, ReleasingTheSongClearsTheVoices) {
   mixBlock();  // nothing to render into: no effect
   EXPECT_FALSE(preparePlayback(nullptr));
   EXPECT_FALSE(freeSong(nullptr));
+}
+
+struct Lcg {
+  std::uint32_t state = 2024;
+  std::uint32_t next(std::uint32_t bound) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % bound;
+  }
+};
+
+// Any sample; any step from 0 to about 5; forward, or backward inside a ping-pong loop.
+void startNote(Voice& v, const std::vector<Sample>& samples, Lcg& random) {
+  const Sample& s = samples[random.next(static_cast<std::uint32_t>(samples.size()))];
+  v.sample = &s;
+  v.position = s.length == 0 ? 0 : random.next(s.length);
+  v.positionFraction = random.next(1u << 24) << 8;
+  v.stepInteger = random.next(3) == 0 ? random.next(5) : 0;
+  v.stepFraction = random.next(8) == 0 ? 0 : random.next(1u << 24) << 8 | random.next(256);
+  v.direction = s.loopMode == kLoopPingPong && random.next(2) == 0 ? kBackward : kForward;
+  if (v.direction == kBackward && v.position < s.loopStart) v.position = s.loopStart;
+  v.currentLeft = v.currentRight = static_cast<std::int32_t>(random.next(256)) * 256;
+}
+
+// 400 blocks in which the 64 voices start notes and change gains at random, each mixed in two
+// calls as at a tick boundary: the sums, then every voice field that mixing changes.
+quarvel::testing::Words mixRandomBlocks() {
+  Lcg random;
+  std::vector<std::int16_t> values(4000 + kSampleGuardValues);
+  for (std::int16_t& v : values) v = static_cast<std::int16_t>(random.next(65536) - 32768);
+  std::int16_t* x = values.data();  // the values after a sample's length serve as its guard
+  // No loop, forward loops (one a single value long), ping-pong loops, a sample of no values.
+  // Fields: data, length, loopStart, loopLength, volume, finetune, panning, bits, loopMode.
+  const std::vector<Sample> samples = {{x, 300, 0, 300, 64, 0, 128, 16, kLoopNone, 0},
+                                       {x, 300, 100, 160, 64, 0, 128, 16, kLoopForward, 0},
+                                       {x, 4000, 3999, 1, 64, 0, 128, 16, kLoopForward, 0},
+                                       {x, 120, 50, 40, 64, 0, 128, 16, kLoopPingPong, 0},
+                                       {x, 2000, 0, 2000, 64, 0, 128, 16, kLoopPingPong, 0},
+                                       {nullptr, 0, 0, 0, 64, 0, 128, 16, kLoopNone, 0}};
+  EngineState& state = engineState();
+  state.rampFrames = 128;
+  for (Voice& v : state.voices) v = Voice{};
+  quarvel::testing::Words out;
+  for (int block = 0; block < 400; ++block) {
+    for (int i = 0; i < kVoiceCount; ++i) {
+      Voice& v = state.voices[i];
+      if (v.sample == nullptr || random.next(16) == 0) {
+        // The note that played moves on silently as the partner voice, as a trigger does.
+        if (i < 32 && v.sample != nullptr) {
+          state.voices[i + 32] = v;
+          state.voices[i + 32].leftGain = state.voices[i + 32].rightGain = 0;
+        }
+        startNote(v, samples, random);
+      }
+      // Gains kept (no ramp), silenced, or anything (ramps up and down, some cut short).
+      const std::uint32_t change = random.next(4);
+      if (change != 0) {
+        v.leftGain = change == 1 ? 0 : static_cast<std::int32_t>(random.next(256));
+        v.rightGain = change == 1 ? 0 : static_cast<std::int32_t>(random.next(256));
+      }
+    }
+    // From 1 frame up; nothing in the first call when the cut is 0.
+    const auto frames = static_cast<std::int32_t>(1 + random.next(block % 2 == 0 ? 17 : 900));
+    const auto cut = static_cast<std::int32_t>(random.next(static_cast<std::uint32_t>(frames)));
+    std::vector<float> mix(static_cast<std::size_t>(frames) * 2);
+    mixVoices(mix.data(), cut);
+    mixVoices(mix.data() + 2 * cut, frames - cut);
+    quarvel::testing::appendWords(out, mix);
+    for (const Voice& v : state.voices) {
+      out.insert(out.end(), {v.sample != nullptr, v.position, v.positionFraction, v.direction,
+                             std::uint32_t(v.lastLeftTarget), std::uint32_t(v.lastRightTarget),
+                             std::uint32_t(v.currentLeft), std::uint32_t(v.currentRight),
+                             v.rampFramesLeft, std::bit_cast<std::uint32_t>(v.rampLeftStep),
+                             std::bit_cast<std::uint32_t>(v.rampRightStep)});
+    }
+  }
+  for (Voice& v : state.voices) v.sample = nullptr;
+  return out;
+}
+
+TEST(MixerFastPath, GivesTheReferenceSumsAndVoiceStates) {
+  quarvel::testing::expectSameOnEveryPath("random blocks", mixRandomBlocks);
+}
+
+TEST(MixerFastPath, ConvertsToPcmOnEveryPath) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  // Ties to even, both clamps, beyond the 32-bit range, NaN, infinities, -0.
+  const std::vector<std::pair<float, std::int16_t>> cases = {
+      {2.5f, 2},         {3.5f, 4},         {-2.5f, -2},   {-0.0f, 0},          {32766.5f, 32766},
+      {32767.5f, 32767}, {32768.0f, 32767}, {4e9f, 32767}, {-32768.5f, -32768}, {-32769.0f, -32768},
+      {-4e9f, -32768},   {nan, 0},          {inf, 32767},  {-inf, -32768},      {0.49f, 0},
+      {-0.51f, -1},      {1e-30f, 0},       {7.5f, 8},     {-7.5f, -8},         {12345.5f, 12346}};
+  const std::size_t n = cases.size();  // even: whole frames
+  for (int p = 0; p <= static_cast<int>(math::bestVectorPath()); ++p) {
+    const math::VectorPath path = math::setVectorPath(static_cast<math::VectorPath>(p));
+    for (std::size_t start = 0; start < 8; ++start) {  // each case in every lane
+      std::vector<float> in;
+      for (std::size_t i = 0; i < n; ++i) in.push_back(cases[(start + i) % n].first);
+      std::vector<std::int16_t> out(n);
+      convertToPcm16(out.data(), in.data(), static_cast<std::int32_t>(n / 2));
+      for (std::size_t i = 0; i < n; ++i) {
+        EXPECT_EQ(out[i], cases[(start + i) % n].second)
+            << math::vectorPathName(path) << " input " << in[i];
+      }
+    }
+    // Nothing happens without input, output or frames.
+    std::int16_t out[2] = {7, 7};
+    const float in[2] = {1.0f, 1.0f};
+    convertToPcm16(out, nullptr, 1);
+    convertToPcm16(nullptr, in, 1);
+    convertToPcm16(out, in, 0);
+    EXPECT_EQ(out[0], 7) << math::vectorPathName(path);
+  }
+  math::setVectorPath(math::bestVectorPath());
 }
 
 }  // namespace

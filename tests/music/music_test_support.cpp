@@ -1,47 +1,26 @@
 // Shared helpers for the music tests.
 #include "music_test_support.h"
 
-#include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
-#if defined(_WIN32)
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "music/file_ops.h"
 #include "music/loader.h"
+#include "support/scratch.h"
 
 namespace quarvel::music::testing {
-namespace {
-
-std::vector<std::uint8_t>& pendingBytes() {
-  static std::vector<std::uint8_t> bytes;
-  return bytes;
-}
-
-void* openPending(const char*) {
-  const std::vector<std::uint8_t>& bytes = pendingBytes();
-  auto* file = new MemoryFile{static_cast<std::int32_t>(bytes.size()), 0, nullptr};
-  if (!bytes.empty()) {
-    file->data = new std::uint8_t[bytes.size()];
-    std::memcpy(file->data, bytes.data(), bytes.size());
-  }
-  return file;
-}
-
-}  // namespace
 
 SongPtr loadBytes(const std::vector<std::uint8_t>& bytes) {
-  pendingBytes() = bytes;
-  FileOps ops = memoryFileOps();
-  ops.open = openPending;
-  installFileOps(ops);
-  Song* song = loadSong("in-memory");
+  const std::filesystem::path dir = quarvel::testing::scratchDirectory();
+  std::ofstream(dir / "module.xm", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   installMemoryFileOps();
-  return SongPtr(song);
+  SongPtr song(loadSong((dir / "module.xm").string().c_str()));
+  std::filesystem::remove_all(dir);
+  return song;
 }
 
 SongPtr loadModule(const xmwriter::Module& module) {
@@ -66,17 +45,6 @@ xmwriter::Module basicModule(int channels, int rows) {
 
 void expectAll(std::initializer_list<Check> checks, const std::string& where) {
   for (const Check& c : checks) EXPECT_EQ(c.actual, c.expected) << where << " " << c.name;
-}
-
-std::string uniqueTempPath(const std::string& suffix) {
-#if defined(_WIN32)
-  const int pid = _getpid();
-#else
-  const int pid = static_cast<int>(getpid());
-#endif
-  const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  const std::string name = "quarvel-" + test + "-" + std::to_string(pid) + suffix;
-  return (std::filesystem::temp_directory_path() / name).string();
 }
 
 }  // namespace quarvel::music::testing

@@ -18,7 +18,7 @@ struct SongDeleter {
 };
 using SongPtr = std::unique_ptr<Song, SongDeleter>;
 
-// Loads module bytes through loadSong (via file operations that serve these bytes).
+// Loads module bytes through loadSong and the memory-file operations, from a scratch file.
 SongPtr loadBytes(const std::vector<std::uint8_t>& bytes);
 
 // Writes and loads a module built in code.
@@ -27,10 +27,6 @@ SongPtr loadModule(const xmwriter::Module& module);
 // A module with `channels` channels, one pattern of `rows` rows, and one instrument holding a
 // forward-looped 8-bit sample of 64 values.
 xmwriter::Module basicModule(int channels = 1, int rows = 64);
-
-// A temporary file path of the running test and process, so parallel test runs do not meet:
-// <temp>/quarvel-<test>-<process id><suffix>.
-std::string uniqueTempPath(const std::string& suffix);
 
 // One named value and what it must be: a row of expectAll's table.
 struct Check {

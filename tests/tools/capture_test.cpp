@@ -2,10 +2,7 @@
 // command line as a user runs it.
 #include <png.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -16,24 +13,15 @@
 #include "common/png_file.h"
 #include "common/progress.h"
 #include "common/wav_file.h"
+#include "run_tool.h"
 
 namespace fs = std::filesystem;
+using quarvel::testing::readFile;
+using quarvel::testing::ToolFolder;
 using quarvel::tools::ProgressBar;
 using quarvel::tools::ProgressStyle;
 
 namespace {
-
-std::string readText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-fs::path scratch(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("quarvel-capture-test-" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
 
 // The red, green and blue bytes of a PNG file, read through libpng; `image` gets its size.
 std::vector<std::uint8_t> readPng(const fs::path& path, png_image& image) {
@@ -48,8 +36,9 @@ std::vector<std::uint8_t> readPng(const fs::path& path, png_image& image) {
   return rgb;
 }
 
-TEST(PngFile, KeepsEveryColourDropsTheTopByteAndCompresses) {
-  const fs::path file = scratch("png") / "a.png";
+TEST(ToolFiles, PngKeepsEveryColourAndCompressesWavSaysSixteenBitStereo) {
+  const ToolFolder folder;
+  const fs::path file = folder.dir / "a.png";
   std::vector<std::uint32_t> pixels;
   std::vector<std::uint8_t> rgb;
   for (std::uint32_t i = 0; i < 320 * 240; ++i) {
@@ -61,12 +50,9 @@ TEST(PngFile, KeepsEveryColourDropsTheTopByteAndCompresses) {
   EXPECT_EQ(readPng(file, image), rgb);
   EXPECT_EQ(image.width, 320u);
   EXPECT_LT(fs::file_size(file), 320u * 240 * 3 / 4);  // stored rows would take 230 KB
-}
 
-TEST(WavFile, HeaderDescribesSixteenBitStereo) {
-  const fs::path file = scratch("wav") / "a.wav";
-  ASSERT_TRUE(quarvel::tools::writeWav(file.string(), {1, -2, 3, -32768}, 44100));
-  const std::string wav = readText(file);
+  ASSERT_TRUE(quarvel::tools::writeWav((folder.dir / "a.wav").string(), {1, -2, 3, -32768}, 44100));
+  const std::string wav = readFile(folder.dir / "a.wav");
   ASSERT_EQ(wav.size(), 44u + 8u);
   EXPECT_EQ(wav.substr(0, 4), "RIFF");
   EXPECT_EQ(wav.substr(22, 14), std::string("\2\0\x44\xAC\0\0\x10\xB1\2\0\4\0\x10\0", 14));
@@ -97,44 +83,41 @@ TEST(ProgressBar, RedrawsInPlaceOnATerminalAndPrintsTenthsElsewhere) {
   }
 }
 
-int run(const std::string& command) {
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 const std::string kCapture = QUARVEL_CAPTURE_PATH " --data " QUARVEL_DATA_DIR;
 
 TEST(CaptureCommand, WritesExactlyTheRequestedFramesTheSameEachTime) {
-  const fs::path dir = scratch("frames");
-  ASSERT_EQ(run(kCapture + " --frames 0:9 --png " + (dir / "a").string() + " > /dev/null 2>&1"), 0);
-  ASSERT_EQ(run(kCapture + " --frames 4:5 --png " + (dir / "b").string() + " > /dev/null 2>&1"), 0);
+  const ToolFolder folder;
+  ASSERT_EQ(folder.run(kCapture + " --frames 0:9 --png a"), 0);
+  ASSERT_EQ(folder.run(kCapture + " --frames 4:5 --png b"), 0);
+  const fs::path& dir = folder.dir;
   EXPECT_TRUE(fs::exists(dir / "a" / "frame-00000.png") &&
               fs::exists(dir / "a" / "frame-00009.png"));
   EXPECT_FALSE(fs::exists(dir / "a" / "frame-00010.png"));
   png_image image;
   EXPECT_EQ(readPng(dir / "a" / "frame-00005.png", image).size(), 320u * 240 * 3);
-  EXPECT_EQ(readText(dir / "a" / "frame-00005.png"), readText(dir / "b" / "frame-00005.png"));
+  EXPECT_EQ(readFile(dir / "a" / "frame-00005.png"), readFile(dir / "b" / "frame-00005.png"));
   EXPECT_FALSE(fs::exists(dir / "b" / "frame-00003.png"));
 }
 
 TEST(CaptureCommand, OnATerminalTheDemosLinesGoAboveTheBar) {
-  if (run("script -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "no script command";
-  const fs::path screen = scratch("terminal") / "screen";
+  const ToolFolder folder;
+  if (folder.run("script -V") != 0) GTEST_SKIP() << "no script command";
   // script gives the run a terminal of its own, as a user's shell does.
-  ASSERT_EQ(run("script -qec '" + kCapture + " --frames 0:70' /dev/null < /dev/null > " +
-                screen.string()),
-            0);
+  std::string screen;
+  ASSERT_EQ(
+      folder.run("script -qec '" + kCapture + " --frames 0:70' /dev/null < /dev/null", &screen), 0);
   // The bar's line is blanked, the line printed, and the bar drawn again below it.
-  EXPECT_TRUE(std::regex_search(readText(screen),
-                                std::regex("frames\r +\r\\[60\\]\r\n\rrendering \\[#+\\.+\\]")))
-      << readText(screen);
+  EXPECT_TRUE(
+      std::regex_search(screen, std::regex("frames\r +\r\\[60\\]\r\n\rrendering \\[#+\\.+\\]")))
+      << screen;
 }
 
 TEST(CaptureCommand, RefusesBadArguments) {
+  const ToolFolder folder;
   for (const char* arguments : {"--frames 9:3", "--fps 0", "--bogus"}) {
-    EXPECT_EQ(run(QUARVEL_CAPTURE_PATH " 2> /dev/null " + std::string(arguments)), 2) << arguments;
+    EXPECT_EQ(folder.run(QUARVEL_CAPTURE_PATH " " + std::string(arguments)), 2) << arguments;
   }
-  EXPECT_EQ(run(QUARVEL_CAPTURE_PATH " --data /nonexistent/quarvel 2> /dev/null"), 1);
+  EXPECT_EQ(folder.run(QUARVEL_CAPTURE_PATH " --data /nonexistent/quarvel"), 1);
 }
 
 }  // namespace

@@ -1,48 +1,28 @@
 // xmrender as a program: how long it renders, what --info tells, and the refusals.
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "run_tool.h"
 #include "xmwriter/xm_writer.h"
 
 namespace quarvel::xmwriter {
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), {}};
-}
+using quarvel::testing::readFile;
 
-// The folder the running test works in: ctest runs tests side by side.
-std::string dir() {
-  const std::string name = std::string("xmrender_test_") +
-                           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-  std::filesystem::create_directory(name);
-  return name;
-}
-
-// Runs xmrender in the test's folder; its standard output and error land in `output`.
-int run(const std::string& arguments, std::string* output = nullptr) {
-  const std::string command =
-      "cd " + dir() + " && " QUARVEL_XMRENDER " " + arguments + " > out 2>&1";
-  const int status = std::system(command.c_str());
-  if (output != nullptr) *output = readFile(dir() + "/out");
-#if defined(_WIN32)
-  return status;  // Windows gives the exit code itself
-#else
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
-
-void saveBytes(const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(dir() + "/in.xm", std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
+// A scratch folder holding the module as in.xm; render() runs xmrender there.
+struct Folder : quarvel::testing::ToolFolder {
+  void save(const std::vector<std::uint8_t>& bytes) const {
+    std::ofstream(dir / "in.xm", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+  }
+  int render(const std::string& arguments, std::string* output = nullptr) const {
+    return run(QUARVEL_XMRENDER " " + arguments, output);
+  }
+};
 
 // Two channels at speed 3 and 125 BPM: 3 x 882 = 2646 frames per row. Pattern 0 has 4 rows,
 // pattern 1 has 2; row 0 plays a 100-value sample that ends within the row (C-4: 527 frames).
@@ -89,15 +69,11 @@ TEST(XmRender, RendersOnePassThenLetsTheLastNotesRingOut) {
   cases[4].module.patterns[0].at(0, 1, 2) = {0, 0, 0, 0xD, 0x01};  // to row 1 of pattern 1
   cases[5].module.orders = {0, 1};
   cases[5].module.restartPosition = 1;  // the second pass plays pattern 1 alone
+  const Folder folder;
   for (const Case& c : cases) {
-    saveBytes(write(c.module));
-    ASSERT_EQ(run(std::string("in.xm out.wav ") + c.options), 0) << c.name;
-    const std::string wav = readFile(dir() + "/out.wav");
-    EXPECT_EQ(wav.size(), 44 + 4 * c.frames) << c.name;
-    const std::size_t dataBytes = static_cast<std::uint8_t>(wav[40]) |
-                                  static_cast<std::uint8_t>(wav[41]) << 8 |
-                                  static_cast<std::uint8_t>(wav[42]) << 16;
-    EXPECT_EQ(dataBytes, wav.size() - 44) << c.name;
+    folder.save(write(c.module));
+    ASSERT_EQ(folder.render(std::string("in.xm out.wav ") + c.options), 0) << c.name;
+    EXPECT_EQ(readFile(folder.dir / "out.wav").size(), 44 + 4 * c.frames) << c.name;
   }
 }
 
@@ -107,9 +83,10 @@ TEST(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
   m.restartPosition = 1;
   m.bpm = 150;  // 735 frames per tick: six rows last 13230 frames, 0.3 s
   m.linearFrequencies = false;
-  saveBytes(write(m));
+  const Folder folder;
+  folder.save(write(m));
   std::string output;
-  ASSERT_EQ(run("--info in.xm", &output), 0);
+  ASSERT_EQ(folder.render("--info in.xm", &output), 0);
   EXPECT_EQ(output,
             "name:         pass test\n"
             "channels:     2\n"
@@ -138,22 +115,22 @@ TEST(XmRender, RefusesBadModulesAndArgumentsInOneLineAndWritesNothing) {
       {write(m), "instrument 1 has 23 samples; the player allows at most 16"},
   };
   cases[1].first[68] = 33;
+  const Folder folder;
   for (const auto& [bytes, message] : cases) {
-    std::filesystem::remove(dir() + "/out.wav");
-    saveBytes(bytes);
+    folder.save(bytes);
     std::string output;
-    EXPECT_EQ(run("in.xm out.wav", &output), 1) << message;
+    EXPECT_EQ(folder.render("in.xm out.wav", &output), 1) << message;
     EXPECT_EQ(output, "xmrender: cannot play 'in.xm': " + message + "\n");
-    EXPECT_FALSE(std::ifstream(dir() + "/out.wav").good()) << message;
+    EXPECT_FALSE(std::filesystem::exists(folder.dir / "out.wav")) << message;
   }
   std::string output;
-  EXPECT_EQ(run("missing.xm out.wav", &output), 1);
+  EXPECT_EQ(folder.render("missing.xm out.wav", &output), 1);
   EXPECT_EQ(output, "xmrender: cannot read 'missing.xm': No such file or directory\n");
-  EXPECT_EQ(run("in.xm no_such_directory/out.wav"), 1);
+  EXPECT_EQ(folder.render("in.xm no_such_directory/out.wav"), 1);
   for (const char* arguments : {"in.xm", "--seconds", "in.xm x.wav --seconds -2",
                                 "in.xm x.wav --seconds 1x", "in.xm x.wav --loops 0",
                                 "in.xm x.wav extra", "--info in.xm x.wav", "in.xm x.wav --bogus"}) {
-    EXPECT_EQ(run(arguments), 2) << arguments;
+    EXPECT_EQ(folder.render(arguments), 2) << arguments;
   }
 }
 
