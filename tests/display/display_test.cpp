@@ -76,7 +76,7 @@ TEST(DisplayConstruction, SixteenBitFallbackAndFormatsWithoutAConverter) {
   Display display(palette, palette, "Quarvel", 320, 240, 1, 1);
   EXPECT_EQ(display.rowConverter, nullptr);
   EXPECT_TRUE(display.present());  // nothing it could show, but the flip still happens
-  EXPECT_EQ(palette.backMemory->pixel32(0, 0), 0xABABABABu);
+  EXPECT_EQ(palette.backMemory->pixel(0, 0), 0xABABABABu);
   EXPECT_EQ(palette.callsStartingWith("flip").size(), 1u);
 }
 
@@ -129,8 +129,8 @@ TEST(DisplayPresent, FullScreenCopiesFlipsAndSkipsWhatCannotBeShown) {
   EXPECT_TRUE(display.present());
   EXPECT_THAT(fake.calls, ElementsAre("restore primary", "restore back", "isLost primary",
                                       "lock back", "unlock back", "flip primary back"));
-  EXPECT_EQ(fake.backMemory->pixel32(319, 239), (239u << 12) | 319u);
-  EXPECT_EQ(fake.backMemory->pixel32(17, 101), (101u << 12) | 17u);
+  EXPECT_EQ(fake.backMemory->pixel(319, 239), (239u << 12) | 319u);
+  EXPECT_EQ(fake.backMemory->pixel(17, 101), (101u << 12) | 17u);
   EXPECT_TRUE(fake.backMemory->guardsIntact());
   fake.failing = {"lock"};
   fake.calls.clear();
@@ -156,10 +156,10 @@ TEST(DisplayPresent, ScaleTwoReplicatesEachPixelAndBlitsToTheClientArea) {
   for (std::uint32_t y : {0u, 7u, 239u}) {
     for (std::uint32_t x : {0u, 5u, 319u}) {
       const std::uint32_t expected = (y << 12) | x;
-      EXPECT_TRUE(back.pixel32(2 * x, 2 * y) == expected &&
-                  back.pixel32(2 * x + 1, 2 * y) == expected &&
-                  back.pixel32(2 * x, 2 * y + 1) == expected &&
-                  back.pixel32(2 * x + 1, 2 * y + 1) == expected)
+      EXPECT_TRUE(back.pixel(2 * x, 2 * y) == expected &&
+                  back.pixel(2 * x + 1, 2 * y) == expected &&
+                  back.pixel(2 * x, 2 * y + 1) == expected &&
+                  back.pixel(2 * x + 1, 2 * y + 1) == expected)
           << x << "," << y;
     }
   }
@@ -194,12 +194,12 @@ TEST(DisplayPresent, OtherSurfacesAreConvertedRowByRowAtTheirPitch) {
     for (std::uint32_t k = 0; k < c.scale * c.scale; ++k) {  // every copy of the two pixels
       const std::uint32_t x = k % c.scale, y = k / c.scale;
       if (c.bits == 16) {
-        EXPECT_TRUE(back.pixel16(x, y) == 0xF800 && back.pixel16(c.scale + x, y) == 0xFFFF &&
-                    back.pixel16(last - x, last * 3 / 4 - y) == 0x001F)
+        EXPECT_TRUE(back.pixel(x, y) == 0xF800 && back.pixel(c.scale + x, y) == 0xFFFF &&
+                    back.pixel(last - x, last * 3 / 4 - y) == 0x001F)
             << c.bits << " bits, scale " << c.scale;
       } else {
-        EXPECT_TRUE(back.pixel32(0, 0) == 0xFF0000 && back.pixel32(0, 1) == 0xFFFFFF &&
-                    back.pixel32(319, 239) == 0xFF);
+        EXPECT_TRUE(back.pixel(0, 0) == 0xFF0000 && back.pixel(0, 1) == 0xFFFFFF &&
+                    back.pixel(319, 239) == 0xFF);
       }
     }
     // The padding at the end of every row is left alone.

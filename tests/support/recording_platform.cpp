@@ -7,133 +7,116 @@ namespace {
 using platform::kFailed;
 using platform::kOk;
 using platform::Result;
+using Memory = RecordingPlatform::SurfaceMemory;
 
-// A surface, or the device's clipper; surfaces with memory are back surfaces.
-class FakeSurface final : public platform::Surface, public platform::Clipper {
- public:
-  FakeSurface(RecordingPlatform& host, std::string name,
-              RecordingPlatform::SurfaceMemory* memory = nullptr)
-      : host_(host), name_(std::move(name)), memory_(memory) {}
-  ~FakeSurface() = default;  // an attached back buffer goes with its primary, unrecorded
-
+// A surface, or the device's clipper; back surfaces have memory.
+struct FakeSurface final : platform::Surface, platform::Clipper {
+  FakeSurface(RecordingPlatform& fake, std::string surfaceName, Memory* rows = nullptr)
+      : host(fake), name(std::move(surfaceName)), memory(rows) {}
   Result getAttachedSurface(std::uint32_t caps, Surface*& out) override {
     out = back.get();
-    return host_.step("getAttachedSurface", " ", name_, " ", caps);
+    return host.step("getAttachedSurface", " ", name, " ", caps);
   }
-  Result setClipper(platform::Clipper&) override { return host_.step("setClipper", " ", name_); }
+  Result setClipper(platform::Clipper&) override { return host.step("setClipper", " ", name); }
   Result getPixelFormat(platform::PixelFormat& format) override {
-    format = host_.format;
-    return host_.step("getPixelFormat", " ", name_);
+    format = host.format;
+    return host.step("getPixelFormat", " ", name);
   }
-  Result restore() override { return host_.step("restore", " ", name_); }
-  bool isLost() override { return host_.step("isLost", " ", name_) == kOk && host_.fails("lost"); }
-  Result lock(platform::LockedSurface& locked) override {
-    if (host_.step("lock", " ", name_) != kOk) return kFailed;
-    auto& m = *memory_;
-    locked = {m.bytes.data() + m.kGuard, m.pitch, m.width, m.height, m.bitsPerPixel};
-    return kOk;
+  Result restore() override { return host.step("restore", " ", name); }
+  bool isLost() override { return host.step("isLost", " ", name) == kOk && host.fails("lost"); }
+  Result lock(platform::LockedSurface& out) override {
+    Memory& m = *memory;
+    out = {m.bytes.data() + m.kGuard, m.pitch, m.width, m.height, m.bitsPerPixel};
+    return host.step("lock", " ", name);
   }
-  Result unlock() override { return host_.step("unlock", " ", name_); }
+  Result unlock() override { return host.step("unlock", " ", name); }
   Result flip(Surface& target) override {
-    host_.record("flip ", name_, " ", static_cast<FakeSurface&>(target).name_);
-    host_.presented();
-    return kOk;
+    return host.presented("flip ", name, " ", static_cast<FakeSurface&>(target).name);
   }
   Result blit(const platform::Rect& d, Surface& source) override {
-    host_.record("blit ", name_, " ", static_cast<FakeSurface&>(source).name_, " ", d.left, ",",
-                 d.top, ",", d.right, ",", d.bottom);
-    host_.presented();
-    return kOk;
+    return host.presented("blit ", name, " ", static_cast<FakeSurface&>(source).name, " ", d.left,
+                          ",", d.top, ",", d.right, ",", d.bottom);
   }
   void release() override {
-    host_.record("release ", name_);
+    host.record("release ", name);
     delete this;
   }
   Result setWindow(platform::WindowHandle window) override {
-    return host_.step("setClipperWindow", " ", window);
+    return host.step("setClipperWindow", " ", window);
   }
-  std::unique_ptr<FakeSurface> back;
 
- private:
-  RecordingPlatform& host_;
-  std::string name_;
-  RecordingPlatform::SurfaceMemory* memory_;
+  RecordingPlatform& host;
+  std::string name;
+  Memory* memory;
+  std::unique_ptr<FakeSurface> back;
 };
 
 // The draw device, and also the first interface that device creation hands out.
-class FakeDrawDevice final : public platform::DrawDevice, public platform::DeviceInterface {
- public:
-  FakeDrawDevice(RecordingPlatform& host, bool first) : host_(host), first_(first) {}
+struct FakeDrawDevice final : platform::DrawDevice, platform::DeviceInterface {
+  FakeDrawDevice(RecordingPlatform& fake, bool firstInterface)
+      : host(fake), first(firstInterface) {}
   Result queryDrawDevice(platform::DrawDevice*& out) override {
-    if (host_.step("queryDrawDevice") != kOk) return kFailed;
-    out = new FakeDrawDevice(host_, false);
+    if (host.step("queryDrawDevice") != kOk) return kFailed;
+    out = new FakeDrawDevice(host, false);
     return kOk;
   }
   Result setCooperativeLevel(platform::WindowHandle window, std::uint32_t flags) override {
-    return host_.step("setCooperativeLevel", " ", window, " ", flags);
+    return host.step("setCooperativeLevel", " ", window, " ", flags);
   }
   Result setDisplayMode(std::uint32_t w, std::uint32_t h, std::uint32_t bits) override {
-    host_.record("setDisplayMode ", w, "x", h, "x", bits);
-    if (host_.fails("setDisplayMode") || host_.fails("setDisplayMode" + std::to_string(bits))) {
+    host.record("setDisplayMode ", w, "x", h, "x", bits);
+    if (host.fails("setDisplayMode") || host.fails("setDisplayMode" + std::to_string(bits))) {
       return kFailed;
     }
-    width_ = w;
-    height_ = h;
+    width = w;
+    height = h;
     return kOk;
   }
   Result createSurface(const platform::SurfaceRequest& r, platform::Surface*& out) override {
     const bool primary = (r.capabilities & platform::kCapsPrimarySurface) != 0;
-    host_.record("createSurface ", primary ? "primary" : "back", " flags=", r.flags,
-                 " caps=", r.capabilities, " count=", r.backBufferCount, " size=", r.width, "x",
-                 r.height);
+    host.record("createSurface ", primary ? "primary" : "back", " flags=", r.flags,
+                " caps=", r.capabilities, " count=", r.backBufferCount, " size=", r.width, "x",
+                r.height);
     if (!primary) {
-      out = new FakeSurface(host_, "back", host_.newSurfaceMemory(r.width, r.height));
+      out = new FakeSurface(host, "back", host.newSurfaceMemory(r.width, r.height));
       return kOk;
     }
-    if (host_.fails("createPrimary")) return kFailed;
-    auto* surface = new FakeSurface(host_, "primary");
+    if (host.fails("createPrimary")) return kFailed;
+    auto* surface = new FakeSurface(host, "primary");
     if ((r.capabilities & platform::kCapsFlip) != 0) {
-      surface->back.reset(new FakeSurface(host_, "back", host_.newSurfaceMemory(width_, height_)));
+      surface->back.reset(new FakeSurface(host, "back", host.newSurfaceMemory(width, height)));
     }
     out = surface;
     return kOk;
   }
   Result createClipper(platform::Clipper*& out) override {
-    clipper_ = std::make_unique<FakeSurface>(host_, "clipper");
-    out = clipper_.get();
-    return host_.step("createClipper");
+    clipper = std::make_unique<FakeSurface>(host, "clipper");
+    out = clipper.get();
+    return host.step("createClipper");
   }
   void release() override {
-    host_.record(first_ ? "release firstInterface" : "release directDraw");
+    host.record(first ? "release firstInterface" : "release directDraw");
     delete this;
   }
 
- private:
-  ~FakeDrawDevice() = default;
-  RecordingPlatform& host_;
-  bool first_;
-  std::uint32_t width_ = 0, height_ = 0;
-  std::unique_ptr<FakeSurface> clipper_;
+  RecordingPlatform& host;
+  bool first;
+  std::uint32_t width = 0, height = 0;
+  std::unique_ptr<FakeSurface> clipper;
 };
 
-class FakeSoundDevice final : public platform::SoundDevice {
- public:
-  explicit FakeSoundDevice(RecordingPlatform& host) : host_(host) {}
-  void prepareLoop(const void*, std::uint32_t bytes) override {
-    host_.record("sound prepareLoop ", bytes);
-  }
-  void write() override { host_.record("sound write"); }
+struct FakeSoundDevice final : platform::SoundDevice {
+  explicit FakeSoundDevice(RecordingPlatform& fake) : host(fake) {}
+  void prepareLoop(const void*, std::uint32_t) override {}
+  void write() override { host.record("sound write"); }
   std::uint32_t playPositionBytes() override { return 0; }
-  void reset() override { host_.record("sound reset"); }
-  void unprepare() override { host_.record("sound unprepare"); }
+  void reset() override { host.record("sound reset"); }
+  void unprepare() override { host.record("sound unprepare"); }
   void close() override {
-    host_.record("sound close");
+    host.record("sound close");
     delete this;
   }
-
- private:
-  ~FakeSoundDevice() = default;
-  RecordingPlatform& host_;
+  RecordingPlatform& host;
 };
 
 }  // namespace
