@@ -63,59 +63,36 @@ TEST(FindNearestHit, EdgeComparisons) {
     const char* name;
     std::vector<Sphere> spheres;
     std::size_t excluded;
-    bool hit, occluded;
-    float t;
+    float t;  // -1: no hit (and then nothing occludes either)
     std::size_t index;
   };
-  const Sphere unitAt10 = sphereAt(0, 0, 10, 1);
+  const Sphere unitAt10 = sphereAt(0, 0, 10, 1), big = sphereAt(0, 0, 20, 4);
+  const std::size_t none = kNoSphere;
+  // Found by search: the root taken in float, or rounded before the
+  // subtraction, gives the neighbouring float 0x1.2b9f8p+4.
+  const Sphere found = sphereAt(0.05f, 0x1.19999ap-1f, 0x1.36e148p+4f, 0.8f);
   const Case cases[] = {
-      {"nearest, lower index on a tie",
-       {sphereAt(0, 0, 20, 4), unitAt10, unitAt10},
-       kNoSphere,
-       true,
-       true,
-       9,
-       1},
-      {"the excluded one skipped",
-       {sphereAt(0, 0, 20, 4), unitAt10, unitAt10},
-       1,
-       true,
-       true,
-       9,
-       2},
-      {"behind the origin", {sphereAt(0, 0, -10, 1)}, kNoSphere, false, false, 0, 0},
-      {"tangent: disc 0, t = -b", {sphereAt(1, 0, 10, 1)}, kNoSphere, true, true, 10, 0},
-      {"just missing", {sphereAt(1.01f, 0, 10, 1)}, kNoSphere, false, false, 0, 0},
-      {"surface at the origin: t = 0", {sphereAt(0, 0, 1, 1)}, kNoSphere, true, true, 0, 0},
-      {"inside: the far wall", {sphereAt(0, 0, 1, 4)}, kNoSphere, true, true, 3, 0},
-      {"inside, far wall at t = 0", {sphereAt(0, 0, -1, 1)}, kNoSphere, true, true, 0, 0},
-      {"inside beats a farther front",
-       {sphereAt(0, 0, 5, 1), sphereAt(0, 0, 1, 4)},
-       kNoSphere,
-       true,
-       true,
-       3,
-       1},
-      {"far beyond any light", {sphereAt(0, 0, 1000, 1)}, kNoSphere, true, true, 999, 0},
-      {"only the excluded", {unitAt10}, 0, false, false, 0, 0},
-      // Found by search: the root taken in float, or rounded before the
-      // subtraction, gives the neighbouring float 0x1.2b9f8p+4.
-      {"rounding",
-       {sphereAt(0.05f, 0x1.19999ap-1f, 0x1.36e148p+4f, 0.8f)},
-       kNoSphere,
-       true,
-       true,
-       0x1.2b9f82p+4f,
-       0},
-      {"no spheres", {}, kNoSphere, false, false, 0, 0},
+      {"nearest, lower index on a tie", {big, unitAt10, unitAt10}, none, 9, 1},
+      {"the excluded one skipped", {big, unitAt10, unitAt10}, 1, 9, 2},
+      {"behind the origin", {sphereAt(0, 0, -10, 1)}, none, -1, 0},
+      {"tangent: disc 0, t = -b", {sphereAt(1, 0, 10, 1)}, none, 10, 0},
+      {"just missing", {sphereAt(1.01f, 0, 10, 1)}, none, -1, 0},
+      {"surface at the origin: t = 0", {sphereAt(0, 0, 1, 1)}, none, 0, 0},
+      {"inside: the far wall", {sphereAt(0, 0, 1, 4)}, none, 3, 0},
+      {"inside, far wall at t = 0", {sphereAt(0, 0, -1, 1)}, none, 0, 0},
+      {"inside beats a farther front", {sphereAt(0, 0, 5, 1), sphereAt(0, 0, 1, 4)}, none, 3, 1},
+      {"far beyond any light", {sphereAt(0, 0, 1000, 1)}, none, 999, 0},
+      {"only the excluded", {unitAt10}, 0, -1, 0},
+      {"rounding", {found}, none, 0x1.2b9f82p+4f, 0},
+      {"no spheres", {}, none, -1, 0},
   };
   for (const Case& c : cases) {
     const auto hit = findNearestHit(kForward, c.spheres, c.excluded);
-    EXPECT_EQ(hit.has_value(), c.hit) << c.name;
-    if (hit && c.hit) {
+    EXPECT_EQ(hit.has_value(), c.t >= 0) << c.name;
+    if (hit && c.t >= 0) {
       EXPECT_TRUE(hit->t == c.t && hit->index == c.index) << c.name << ": t " << hit->t;
     }
-    EXPECT_EQ(isOccluded(kForward, c.spheres, c.excluded), c.occluded) << c.name;
+    EXPECT_EQ(isOccluded(kForward, c.spheres, c.excluded), c.t >= 0) << c.name;
   }
 }
 
