@@ -51,26 +51,19 @@ TEST(BlobPoints, TurnOnlyPastTheEdgesNeverClampAndRoundToThePixel) {
 }
 
 TEST(AddBlob, MatchesTheStraightforwardSumForAnyCentreAndCapsAtOne) {
+  // Centres inside, on the corners and edges, and off every side (wrapped negatives).
+  const int centres[][2] = {{11, 8}, {0, 0},   {22, 16}, {5, 13},  {20, 2}, {-4, 7},
+                            {9, -3}, {30, 20}, {-6, -6}, {11, 40}, {4, 3},  {8, 6}};
   for (auto [w, h] : {std::pair{23, 17}, std::pair{8, 6}, std::pair{1, 1}}) {
     std::vector<float> start(static_cast<std::size_t>(w * h));
     DemoRandom random;
     for (float& v : start) v = static_cast<float>(random.next()) / 32768.0f;
-    for (auto [cx, cy] : {std::pair{11, 8},
-                          {0, 0},
-                          {22, 16},
-                          {5, 13},
-                          {20, 2},
-                          {-4, 7},
-                          {9, -3},
-                          {30, 20},
-                          {-6, -6},
-                          {11, 40},
-                          {4, 3},
-                          {8, 6}}) {
+    for (const auto& [cx, cy] : centres) {
       std::vector<float> field = start, expected = start;
       addBlob(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), field.data(), 3.0f,
               {nullptr, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)});
-      // Every value, row by row: squared distance in int, quotient and sum in double.
+      // Every value, row by row: squared distance in int, quotient and sum in double,
+      // infinite at the centre and capped at 1.
       for (int i = 0; i < w * h; ++i) {
         const int dx = cx - i % w, dy = cy - i / w;
         float& v = expected[static_cast<std::size_t>(i)];
@@ -79,15 +72,6 @@ TEST(AddBlob, MatchesTheStraightforwardSumForAnyCentreAndCapsAtOne) {
       EXPECT_EQ(field, expected) << w << "x" << h << " centre " << cx << "," << cy;
     }
   }
-  BlobField field;
-  field.data()[5] = 0.1f;
-  addBlob(0, 0, field.data(), 2.0f, {nullptr, BlobField::kWidth, BlobField::kHeight});
-  EXPECT_EQ(field.data()[0], 1.0f);  // infinite at the centre
-  EXPECT_EQ(field.data()[5], static_cast<float>(static_cast<double>(0.1f) + 0.4));  // d = 5
-  EXPECT_EQ(field.data()[4 * 320 + 3], 0.4f);                                       // d2 = 9 + 16
-  EXPECT_EQ(field.data()[239 * 320 + 319], static_cast<float>(2 / std::sqrt(158882.0)));
-  field.clear();
-  EXPECT_EQ(field.data()[BlobField::size() - 1], 0.0f);
 }
 
 TEST(ThresholdBlobs, LightsStrictlyAboveTheThresholdWithTheLowByte) {
@@ -128,8 +112,7 @@ TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlurAndKeepsTheBorder) {
     Pixels expected = image;
     display::Bitmap view{image.data(), w, h};
     for (int pass = 0; pass < 2; ++pass) {  // the second pass strengthens the smear
-      // One channel at a time, in place, x outer: the left and upper neighbours are already
-      // blurred.
+      // One channel at a time, in place, x outer: left and upper neighbours are blurred already.
       for (std::uint32_t x = 1; x + 1 < w; ++x) {
         for (std::uint32_t y = 1; y + 1 < h; ++y) {
           std::uint32_t result = 0;
@@ -147,18 +130,6 @@ TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlurAndKeepsTheBorder) {
       EXPECT_EQ(image, expected) << w << "x" << h << " pass " << pass;
     }
   }
-  Pixels dot(25, 0);
-  dot[12] = 0xFFFFFF;  // a white pixel at (2, 2)
-  display::Bitmap view{dot.data(), 5, 5};
-  blurFrame(view);
-  // 255 / 9 = 28; (28 + 255) / 9 = 31; (28 + 31 + 255) / 9 = 34; (28 + 31 + 31 + 34 + 255) / 9
-  // = 42.
-  EXPECT_EQ(dot[6], 0x1C1C1Cu);
-  EXPECT_EQ(dot[11], 0x1F1F1Fu);
-  EXPECT_EQ(dot[7], 0x222222u);
-  EXPECT_EQ(dot[12], 0x2A2A2Au);
-  EXPECT_EQ(dot[18], 0x070707u);  // not the mirror of (1, 1)
-  EXPECT_EQ(dot[24], 0u);         // the border never changes
 }
 
 }  // namespace
