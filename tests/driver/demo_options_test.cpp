@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "driver/demo_options.h"
 #include "driver/run_demo.h"
 #include "support/recording_platform.h"
+#include "support/scratch.h"
 
 namespace quarvel::driver {
 namespace {
@@ -51,8 +53,7 @@ TEST(DemoOptions, CommandLines) {
 }
 
 TEST(DemoOptions, DataFilesAreFoundInTheFirstFolderThatHoldsThem) {
-  const fs::path root = fs::temp_directory_path() / "quarvel-data-lookup";
-  fs::remove_all(root);
+  const fs::path root = quarvel::testing::scratchDirectory();
   fs::create_directories(root / "here" / "hv.df");  // a folder, not a file
   fs::create_directories(root / "program");
   for (const char* file : {"here/star.df", "program/star.df", "program/hv.df"}) {
@@ -60,24 +61,19 @@ TEST(DemoOptions, DataFilesAreFoundInTheFirstFolderThatHoldsThem) {
   }
   const fs::path previous = fs::current_path();
   fs::current_path(root / "here");
-  const std::vector<fs::path> near = dataFoldersNear(root / "program");
+  const std::vector<fs::path> near = dataFoldersNear(root / "program"), none;
   const std::vector<fs::path> programFirst{root / "program", fs::path()};
-  struct Case {
-    const char* name;
-    const std::vector<fs::path>& folders;
-    std::string expected;
-  };
-  const std::vector<fs::path> none;
-  const Case cases[] = {
+  const auto program = [&](const char* name) { return (root / "program" / name).string(); };
+  const std::tuple<const char*, const std::vector<fs::path>&, std::string> cases[] = {
       {"star.df", near, "star.df"},
-      {"hv.df", near, (root / "program" / "hv.df").string()},
+      {"hv.df", near, program("hv.df")},
       {"plonix.df", near, "plonix.df"},
       {"hv.df", none, "hv.df"},
-      {"star.df", programFirst, (root / "program" / "star.df").string()},
-      {"plonix.df", programFirst, (root / "program" / "plonix.df").string()},
+      {"star.df", programFirst, program("star.df")},
+      {"plonix.df", programFirst, program("plonix.df")},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(dataFilePath(c.name, c.folders), c.expected) << c.name << " in " << c.folders.size();
+  for (const auto& [name, folders, expected] : cases) {
+    EXPECT_EQ(dataFilePath(name, folders), expected) << name << " in " << folders.size();
   }
   EXPECT_EQ(missingDataWarning("quarvel-capture", near),
             "quarvel-capture: data files not found: zyl-mirvash2.xm, plonix.df, wendup.df, "
