@@ -1,10 +1,11 @@
-// The polygon pipeline: clip planes and polygon order, triangle coverage and depth keys, and the
-// mesh renderer's viewport, culling, head-light colour and near cuts.
+// The polygon pipeline: clip planes and polygon order, triangle coverage and depth keys (the fast
+// fill against the reference), and the mesh renderer's viewport, culling, colour and near cuts.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <set>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "raster/clip.h"
 #include "raster/fill_triangle.h"
 #include "raster/mesh_renderer.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::raster {
 namespace {
@@ -303,6 +305,37 @@ TEST(MeshRenderer, CutsAtTheNearPlaneAndSkipsNonFiniteCorners) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   broken.draw({{0, 0, -3}, {inf, 0, -3}, {0, 1, -3}, {nan, 0, -3}}, {0, 1, 2, 0, 2, 3, 3, 1, 2});
   EXPECT_EQ(broken.drawn(), 0);
+}
+
+TEST(FillTriangleFast, SameBitsAsTheReference) {
+  const float inf = std::numeric_limits<float>::infinity();
+  // Depths of whole triangles parallel to the screen (one key per span), including
+  // -inf, whose key is -0, and 0, whose key is -inf.
+  const float flat[] = {-0.5f, -0.25f, -0.9999f, -inf, 0.0f};
+  for (int variant = 0; variant < 3; ++variant) {
+    testing::expectSameOnEveryPath("variant " + std::to_string(variant), [&] {
+      std::mt19937 random(variant);
+      std::uniform_real_distribution<float> position(-2.0f, 41.0f), depth(-1.0f, -0.1f),
+          stored(-4.0f, 1.0f);
+      std::vector<std::uint32_t> pixels(40 * 40, 0);
+      std::vector<float> depths(pixels.size());
+      for (float& d : depths) d = variant == 0 ? 0.0f : stored(random);  // positive: keys lose
+      display::Bitmap target{pixels.data(), 40, 40};
+      for (std::uint32_t n = 0; n < 300; ++n) {
+        math::Vec4 v[3];
+        const float z = n % 2 == 0 ? flat[n / 2 % std::size(flat)] : 0;
+        for (math::Vec4& p : v) {
+          // Inside the target up to the exclusive right and bottom edges.
+          p = {std::clamp(position(random), 0.0f, 39.0f), std::clamp(position(random), 0.0f, 39.0f),
+               n % 2 == 0 ? z : depth(random), 1};
+        }
+        fillTriangle(v[0], v[1], v[2], target, depths.data(), n + 1);
+      }
+      testing::Words out = pixels;
+      testing::appendWords(out, depths);
+      return out;
+    });
+  }
 }
 
 }  // namespace
