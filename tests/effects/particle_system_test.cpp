@@ -1,12 +1,14 @@
 // The particle fountain: the sprite, the order of random draws, motion and its rounding,
-// rebirth, swing and spin, and the sprite stamp.
+// rebirth, swing and spin, and the sprite stamp, plain and on every vector path.
 #include <array>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "effects/particle_sprite.h"
 #include "effects/particle_system.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::effects {
 namespace {
@@ -174,6 +176,32 @@ TEST_F(Particles, SpriteStampSkipsNegativeAndPastTheLastColumnAndTintsEveryTenth
   for (std::uint32_t i = 0; i < pixels.size(); ++i) {
     EXPECT_EQ(pixels[i], expectedRow[i % 10]) << i % 10 << "," << i / 10;
   }
+}
+
+TEST(ParticlesFast, SameBitsAsTheReference) {
+  // Places on, across and off every edge (0.49999997 rounds apart in float and
+  // in double), lives from below 0 to past saturation, and NaN.
+  const float places[] = {-9.0f,  -7.5f,  -0.5f,  0.0f,       0.49999997f, 37.3f,
+                          156.0f, 311.5f, 312.0f, 312.49998f, 319.0f,      400.0f};
+  const float lives[] = {
+      1.0f, 0.0f, -0.5f, 14.0f, 3.7f, 1e30f, std::numeric_limits<float>::quiet_NaN()};
+  const std::size_t n = std::size(places);
+  testing::expectSameOnEveryPath("fountain", [&] {
+    DemoRandom random;
+    ParticleSystem system(n * n * 2, {0, 0, 0}, random);
+    system.channelMask[0] = 3;  // masks scale channels before the factors
+    system.channelMask[1] = 0;
+    for (std::size_t i = 0; i < system.particles.size(); ++i) {
+      system.particles[i].position = {places[i % n], places[i / n % n] * 0.75f, 0};
+      system.particles[i].life = lives[i % std::size(lives)];
+    }
+    testing::Words sprite = testing::noise(64, 5);
+    display::Bitmap spriteView{sprite.data(), 8, 8};
+    testing::Words pixels = testing::noise(320 * 240, 6);
+    display::Bitmap frame{pixels.data(), 320, 240};
+    system.draw(frame, spriteView);
+    return pixels;
+  });
 }
 
 }  // namespace

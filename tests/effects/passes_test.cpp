@@ -1,13 +1,17 @@
 // The 2D passes: blob centres from the demo's random sequence, their motion, the field sum and
-// its threshold; channel arithmetic, covered ranges and the in-place blur's smear.
+// its threshold; channel arithmetic, covered ranges, the in-place blur's smear; the fast paths.
 #include <array>
 #include <cmath>
+#include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "effects/blobs.h"
 #include "effects/frame_passes.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::effects {
 namespace {
@@ -129,6 +133,67 @@ TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlurAndKeepsTheBorder) {
       blurFrame(view);
       EXPECT_EQ(image, expected) << w << "x" << h << " pass " << pass;
     }
+  }
+}
+
+TEST(FramePassesFast, SameBitsAsTheReference) {
+  // Sizes around the lane widths, the demo's frame, and the widest blur the
+  // fast path takes and one beyond; inversions from inside, the edges and outside.
+  const struct {
+    std::uint32_t w, h, x0, y0;
+  } cases[] = {{3, 3, 0, 0},     {5, 4, 3, 2},       {4, 40, 3, 39},
+               {17, 9, 17, 0},   {37, 23, 0, 30},    {320, 240, 0, 0},
+               {320, 240, 5, 7}, {1024, 5, 1000, 1}, {1025, 4, 0, 0}};
+  for (const auto& c : cases) {
+    const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + " from " +
+                             std::to_string(c.x0) + "," + std::to_string(c.y0);
+    testing::expectSameOnEveryPath(name, [&] {
+      testing::Words pixels = testing::noise(std::size_t{c.w} * c.h, c.w * 31 + c.h);
+      display::Bitmap frame{pixels.data(), c.w, c.h};
+      blurFrame(frame);
+      testing::Words out = pixels;
+      blurFrame(frame);  // the demo blurs twice: the second pass reads the first's smear
+      fadeFrame(frame);
+      testing::appendWords(out, pixels);
+      invertFrom(c.x0, c.y0, frame);
+      testing::appendWords(out, pixels);
+      return out;
+    });
+  }
+}
+
+TEST(BlobsFast, SameBitsAsTheReference) {
+  // Centres at the corners, just outside and wrapped around (negative).
+  const int centres[][2] = {{160, 120}, {0, 0},   {319, 239}, {7, 200},
+                            {300, 3},   {-4, 50}, {320, 10}};
+  const struct {
+    std::uint32_t w, h;
+    float strength;
+  } cases[] = {{320, 240, 11}, {320, 240, 2.5f}, {23, 17, 1}, {321, 2, 3}, {16, 16, 0}, {9, 5, -3}};
+  for (const auto& c : cases) {
+    const std::string name =
+        std::to_string(c.w) + "x" + std::to_string(c.h) + " strength " + std::to_string(c.strength);
+    testing::expectSameOnEveryPath(name, [&] {
+      std::mt19937 random(c.w + c.h);
+      std::uniform_real_distribution<float> start(-0.2f, 1.2f);
+      std::vector<float> field(std::size_t{c.w} * c.h);
+      for (float& v : field) v = start(random);
+      field[1] = std::numeric_limits<float>::quiet_NaN();
+      field[2] = 0.99000001f;  // exactly the threshold: stays dark
+      const display::Bitmap size{nullptr, c.w, c.h};
+      for (const auto& xy : centres) {
+        addBlob(static_cast<std::uint32_t>(xy[0]), static_cast<std::uint32_t>(xy[1]), field.data(),
+                c.strength, size);
+      }
+      field[3] = 1e10f;  // too large for an int once times 255
+      field[4] = std::numeric_limits<float>::infinity();
+      testing::Words pixels = testing::noise(field.size(), 3);
+      display::Bitmap frame{pixels.data(), c.w, c.h};
+      thresholdBlobs(field.data(), 0.99f, frame, static_cast<int>(c.w), static_cast<int>(c.h));
+      testing::Words out = pixels;
+      testing::appendWords(out, field);
+      return out;
+    });
   }
 }
 
