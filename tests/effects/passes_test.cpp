@@ -19,9 +19,7 @@ namespace {
 using Pixels = std::vector<std::uint32_t>;
 
 TEST(BlobPoints, DrawFiveNumbersEachInOrderFromTheClassicSequence) {
-  DemoRandom sequence;  // state 1, never seeded
-  for (int expected : {41, 18467, 6334, 26500, 19169, 15724}) EXPECT_EQ(sequence.next(), expected);
-  DemoRandom random;
+  DemoRandom random;  // state 1, never seeded: 41, 18467, 6334, 26500, 19169, 15724, ...
   std::array<BlobPoint, kBlobPointCount> points{};
   fillBlobPoints(points, random);
   // 15 / (41 % 10 + 1), 15 / (18467 % 10 + 1), 6334 % 319 + 1, 26500 % 239 + 1, 19169 % 11 + 1
@@ -44,13 +42,11 @@ TEST(BlobPoints, TurnOnlyPastTheEdgesNeverClampAndRoundToThePixel) {
     moveBlobPoint(p, 320.0f, 240.0f);
     EXPECT_TRUE(p.x == want.x && p.y == want.y && p.vx == want.vx && p.vy == want.vy) << want.x;
   }
-  const std::pair<float, int> centres[] = {{10.5f, 11},
-                                           {10.49f, 10},
-                                           {-0.7f, 0},
-                                           {-4.5f, -4},  // trunc(v + 0.5), wrapping like an int
-                                           {0.49999997f, 0}};  // summed in double: in float it is 1
-  for (const auto& [v, centre] : centres) {
-    EXPECT_EQ(blobCentre(v), static_cast<std::uint32_t>(centre)) << v;
+  // trunc(v + 0.5), wrapping like an int; summed in double (0.49999997 + 0.5 is 1 in float).
+  const float values[] = {10.5f, 10.49f, -0.7f, -4.5f, 0.49999997f};
+  const int centres[] = {11, 10, 0, -4, 0};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(blobCentre(values[i]), static_cast<std::uint32_t>(centres[i])) << values[i];
   }
 }
 
