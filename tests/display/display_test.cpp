@@ -55,12 +55,11 @@ TEST(DisplayConstruction, WindowedScaleTwoAndTheSharedClass) {
                   "createSurface back flags=7 caps=64 count=0 size=640x480", "createClipper",
                   "setClipperWindow 100", "setClipper primary", "getPixelFormat primary"));
   auto second = std::make_unique<Display>(fake, fake, "b", 320, 240, 1, 0);
-  EXPECT_EQ(fake.callsStartingWith("registerClass").size(), 1u);
+  EXPECT_EQ(fake.count("registerClass"), 1);
   first.reset();
-  EXPECT_TRUE(fake.callsStartingWith("unregisterClass").empty());
+  EXPECT_EQ(fake.count("unregisterClass"), 0);
   second.reset();
-  EXPECT_EQ(fake.callsStartingWith("unregisterClass").size(), 1u);
-  EXPECT_EQ(fake.callsStartingWith("release back").size(), 2u);  // windowed backs are our own
+  EXPECT_TRUE(fake.count("unregisterClass") == 1 && fake.count("release back") == 2);
 }
 
 TEST(DisplayConstruction, AFormatWithoutAConverterShowsNothingButStillFlips) {
@@ -70,7 +69,7 @@ TEST(DisplayConstruction, AFormatWithoutAConverterShowsNothingButStillFlips) {
   EXPECT_EQ(display.rowConverter, nullptr);
   EXPECT_TRUE(display.present());
   EXPECT_EQ(palette.backMemory->pixel(0, 0), 0xABABABABu);
-  EXPECT_EQ(palette.callsStartingWith("flip").size(), 1u);
+  EXPECT_EQ(palette.count("flip"), 1);
 }
 
 // Exit code -1 as the parent sees it: Windows keeps all 32 bits, POSIX only the low byte.
@@ -147,9 +146,9 @@ TEST(DisplayPresent, EverySurfaceGetsEachPixelScaledAndConvertedAtItsPitch) {
     }
     fake.pitchPadding = c.padding;
     Display display(fake, fake, "Quarvel", 320, 240, c.scale, c.fullScreen);
-    if (c.bits == 16 && c.fullScreen) {
-      EXPECT_THAT(fake.callsStartingWith("setDisplayMode"),
-                  ElementsAre("setDisplayMode 320x240x32", "setDisplayMode 320x240x16"));
+    if (c.bits == 16 && c.fullScreen) {  // 32 bits first, then 16
+      EXPECT_EQ(fake.indexOf("setDisplayMode 320x240x32") + 1,
+                fake.indexOf("setDisplayMode 320x240x16"));
     }
     for (std::uint32_t i = 0; i < 76800; ++i) display.pixels[i] = colourOf(i);
     fake.calls.clear();

@@ -205,8 +205,8 @@ TEST(RunDemo, OneSecondFramesEndAtEightySecondsAndReportOnceEveryTwoFrames) {
   EXPECT_TRUE(scenes[14] == Scene::Star && scenes[15] == Scene::Rays && scenes[80] == Scene::End);
   EXPECT_EQ(fake.indexOf("startThread"), -1);
   // Each window holds one one-second frame; the next call reports and drops its own.
-  EXPECT_EQ(fake.callsStartingWith("stdout ["), std::vector<std::string>(40, "stdout [1]"));
-  EXPECT_EQ(fake.callsStartingWith("postQuitMessage").size(), 1u);
+  EXPECT_TRUE(fake.count("stdout [") == 40 && fake.count("stdout [1]") == 40);
+  EXPECT_EQ(fake.count("postQuitMessage"), 1);
 }
 
 }  // namespace

@@ -9,10 +9,17 @@ using platform::kOk;
 using platform::Result;
 using Memory = RecordingPlatform::SurfaceMemory;
 
-// A surface, or the device's clipper; back surfaces have memory.
+// A surface, or the device's clipper; back surfaces of the given size have memory.
 struct FakeSurface final : platform::Surface, platform::Clipper {
-  FakeSurface(RecordingPlatform& fake, std::string surfaceName, Memory* rows = nullptr)
-      : host(fake), name(std::move(surfaceName)), memory(rows) {}
+  FakeSurface(RecordingPlatform& fake, std::string surfaceName, std::uint32_t width = 0,
+              std::uint32_t height = 0)
+      : host(fake), name(std::move(surfaceName)) {
+    const std::uint32_t bits = fake.format.rgbBitCount == 16 ? 16 : 32;
+    const auto pitch = static_cast<std::int32_t>(width * bits / 8) + fake.pitchPadding;
+    memory = {width, height, bits, pitch,
+              std::vector<std::uint8_t>(2 * memory.kGuard + std::size_t{height} * pitch, 0xAB)};
+    if (name == "back") fake.backMemory = &memory;
+  }
   Result getAttachedSurface(std::uint32_t caps, Surface*& out) override {
     out = back.get();
     return host.step("getAttachedSurface", " ", name, " ", caps);
@@ -25,7 +32,7 @@ struct FakeSurface final : platform::Surface, platform::Clipper {
   Result restore() override { return host.step("restore", " ", name); }
   bool isLost() override { return host.step("isLost", " ", name) == kOk && host.fails("lost"); }
   Result lock(platform::LockedSurface& out) override {
-    Memory& m = *memory;
+    Memory& m = memory;
     out = {m.bytes.data() + m.kGuard, m.pitch, m.width, m.height, m.bitsPerPixel};
     return host.step("lock", " ", name);
   }
@@ -47,7 +54,7 @@ struct FakeSurface final : platform::Surface, platform::Clipper {
 
   RecordingPlatform& host;
   std::string name;
-  Memory* memory;
+  Memory memory;
   std::unique_ptr<FakeSurface> back;
 };
 
@@ -78,13 +85,13 @@ struct FakeDrawDevice final : platform::DrawDevice, platform::DeviceInterface {
                 " caps=", r.capabilities, " count=", r.backBufferCount, " size=", r.width, "x",
                 r.height);
     if (!primary) {
-      out = new FakeSurface(host, "back", host.newSurfaceMemory(r.width, r.height));
+      out = new FakeSurface(host, "back", r.width, r.height);
       return kOk;
     }
     if (host.fails("createPrimary")) return kFailed;
     auto* surface = new FakeSurface(host, "primary");
     if ((r.capabilities & platform::kCapsFlip) != 0) {
-      surface->back.reset(new FakeSurface(host, "back", host.newSurfaceMemory(width, height)));
+      surface->back.reset(new FakeSurface(host, "back", width, height));
     }
     out = surface;
     return kOk;

@@ -49,13 +49,10 @@ class RecordingPlatform final : public platform::WindowSystem,
     record(name, parts...);
     return fails(name) ? platform::kFailed : platform::kOk;
   }
-  // The calls whose text starts with `prefix`, in order; the index of the first, or -1.
-  std::vector<std::string> callsStartingWith(const std::string& prefix) const {
-    std::vector<std::string> out;
-    for (const auto& c : calls) {
-      if (c.rfind(prefix, 0) == 0) out.push_back(c);
-    }
-    return out;
+  // How many calls start with `prefix`; the index of the first, or -1.
+  long count(const std::string& prefix) const {
+    return std::count_if(calls.begin(), calls.end(),
+                         [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
   }
   int indexOf(const std::string& prefix) const {
     const auto found = std::find_if(calls.begin(), calls.end(),
@@ -73,7 +70,7 @@ class RecordingPlatform final : public platform::WindowSystem,
   std::uint32_t clockMs = 0, frameMs = 16;
   std::uint64_t presents = 0;
   std::function<void(RecordingPlatform&, std::uint64_t)> onPresent;
-  std::deque<platform::Message> queue;  // pending window messages
+  std::deque<platform::Message> queue;  // pending window messages, the quit message too
   bool escape = false;                  // reported (once) by the next Escape query
 
   // A back surface's memory, with 64 guard bytes of 0xAB before and after the
@@ -95,15 +92,7 @@ class RecordingPlatform final : public platform::WindowSystem,
       return v;
     }
   };
-  SurfaceMemory* backMemory = nullptr;  // of the most recent back surface
-  SurfaceMemory* newSurfaceMemory(std::uint32_t width, std::uint32_t height) {
-    const std::uint32_t bits = format.rgbBitCount == 16 ? 16 : 32;
-    const auto pitch = static_cast<std::int32_t>(width * bits / 8) + pitchPadding;
-    memories_.push_back(std::make_unique<SurfaceMemory>(SurfaceMemory{
-        width, height, bits, pitch,
-        std::vector<std::uint8_t>(2 * SurfaceMemory::kGuard + std::size_t{height} * pitch, 0xAB)}));
-    return backMemory = memories_.back().get();
-  }
+  SurfaceMemory* backMemory = nullptr;  // of the most recent back surface, while it lives
   // Records a flip or blit and moves the clock on.
   template <typename... Parts>
   platform::Result presented(const Parts&... parts) {
@@ -159,12 +148,7 @@ class RecordingPlatform final : public platform::WindowSystem,
   }
   bool peekMessage(platform::Message& message, bool remove) override {
     record(remove ? "peekMessage remove" : "peekMessage keep");
-    if (queue.empty()) {
-      if (!quitPosted_) return false;
-      message = {0, platform::kMessageQuit, static_cast<std::uintptr_t>(quitCode_), 0};
-      quitPosted_ = !remove;
-      return true;
-    }
+    if (queue.empty()) return false;
     message = queue.front();
     if (remove) queue.pop_front();
     return true;
@@ -180,8 +164,7 @@ class RecordingPlatform final : public platform::WindowSystem,
   }
   void postQuitMessage(int exitCode) override {
     record("postQuitMessage ", exitCode);
-    quitPosted_ = true;
-    quitCode_ = exitCode;
+    queue.push_back({0, platform::kMessageQuit, static_cast<std::uintptr_t>(exitCode), 0});
   }
   bool escapePressed() override { return std::exchange(escape, false); }
   void showCursor(bool show) override { record("showCursor ", show ? 1 : 0); }
@@ -220,9 +203,6 @@ class RecordingPlatform final : public platform::WindowSystem,
   std::map<std::string, platform::WindowProcedure> classes_;
   std::map<platform::WindowHandle, std::pair<platform::WindowProcedure, platform::Rect>> windows_;
   platform::WindowHandle nextWindow_ = 100;
-  bool quitPosted_ = false;
-  int quitCode_ = 0;
-  std::vector<std::unique_ptr<SurfaceMemory>> memories_;
   std::mutex recordMutex_;
   std::map<platform::ThreadHandle, std::thread> threads_;
   platform::ThreadHandle nextThread_ = 1;
