@@ -182,17 +182,6 @@ TEST(DisplayPresent, EverySurfaceGetsEachPixelScaledAndConvertedAtItsPitch) {
   }
 }
 
-TEST(WindowProc, CloseDestroysAndDestroyPostsQuit) {
-  RecordingPlatform fake;
-  Display display(fake, fake, "Quarvel", 320, 240, 1, 1);
-  fake.calls.clear();
-  EXPECT_EQ(windowProc(fake, 100, platform::kMessageClose, 0, 0), 0);
-  EXPECT_THAT(fake.calls, ElementsAre("destroyWindow 100", "postQuitMessage 0"));
-  fake.calls.clear();
-  EXPECT_EQ(windowProc(fake, 100, platform::kMessageKeyDown, 27, 0), 7);
-  EXPECT_THAT(fake.calls, ElementsAre("defaultWindowProcedure 256"));
-}
-
 TEST(RowConverters, BitLayoutsTruncateEveryChannel) {
   const std::array<std::uint32_t, 7> in = {0x00FFFFFF, 0x00FF0000, 0x0000FF00, 0x000000FF,
                                            0x00070307, 0x80FFFFFF, 0x00123456};

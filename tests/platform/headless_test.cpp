@@ -10,30 +10,26 @@ namespace quarvel::platform::headless {
 namespace {
 
 TEST(HeadlessTime, FlipsWaitForTheNextVerticalBlankAtTheChosenRate) {
-  for (const auto& [fps, starts] :
-       {std::pair{60u, std::vector<std::uint32_t>{0, 16, 33, 50, 66, 83, 100}},
-        std::pair{30u, std::vector<std::uint32_t>{0, 33, 66, 100, 133, 166, 200}},
-        std::pair{0u, std::vector<std::uint32_t>{0, 16, 33, 50, 66, 83, 100}}}) {  // 0: the default
+  // Frame k starts at k * 1000 / fps ms, truncated; 0 asks for the default, 60.
+  const std::pair<std::uint32_t, std::vector<std::uint32_t>> cases[] = {
+      {30, {0, 33, 66, 100, 133, 166, 200}}, {0, {0, 16, 33, 50, 66, 83, 100}}};
+  for (const auto& [fps, starts] : cases) {
     HeadlessPlatform headless({fps});
     DeviceInterface* first = nullptr;
-    ASSERT_EQ(headless.createDevice(first), kOk);
     DrawDevice* device = nullptr;
-    first->queryDrawDevice(device);
+    ASSERT_TRUE(headless.createDevice(first) == kOk && first->queryDrawDevice(device) == kOk);
     first->release();
     EXPECT_NE(device->setDisplayMode(320, 240, 16), kOk);  // only the 32-bit mode
     ASSERT_EQ(device->setDisplayMode(320, 240, 32), kOk);
     Surface* primary = nullptr;
+    Surface* back = nullptr;
     device->createSurface(
         {kRequestCaps | kRequestBackBufferCount, kCapsPrimarySurface | kCapsFlip, 1, 0, 0},
         primary);
-    Surface* back = nullptr;
     ASSERT_EQ(primary->getAttachedSurface(kCapsBackBuffer, back), kOk);
     std::vector<std::uint32_t> got;
-    for (int k = 0; k < 7; ++k) {
-      got.push_back(headless.milliseconds());
-      primary->flip(*back);
-    }
-    EXPECT_EQ(got, starts) << fps << " fps: frame k starts at k * 1000 / fps ms";
+    for (int k = 0; k < 7; ++k, primary->flip(*back)) got.push_back(headless.milliseconds());
+    EXPECT_EQ(got, starts) << fps << " fps";
     EXPECT_EQ(headless.framesPresented(), 7u);
     primary->release();
     device->release();
