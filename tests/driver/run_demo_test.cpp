@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <streambuf>
 #include <string>
 #include <string_view>
@@ -25,35 +27,31 @@ using quarvel::testing::RecordingPlatform;
 using Action = CommandLine::Action;
 
 TEST(DemoOptions, CommandLines) {
-  struct Case {
-    std::vector<std::string_view> args;
-    Action action;
-    bool fullScreen;
-    std::uint32_t scale;
-  };
-  const Case cases[] = {
-      {{}, Action::Run, true, 1},
-      {{"--window"}, Action::Run, false, 2},
-      {{"--window", "--scale", "1"}, Action::Run, false, 1},
-      {{"--scale", "6", "--window"}, Action::Run, false, 6},
-      {{"--window", "--scale", "0"}, Action::Usage, false, 2},
-      {{"--window", "--scale", "7"}, Action::Usage, false, 2},
-      {{"--window", "--scale", "12"}, Action::Usage, false, 2},
-      {{"--window", "--scale", "2x"}, Action::Usage, false, 2},
-      {{"--window", "--scale"}, Action::Usage, false, 2},
-      {{"--scale", "3"}, Action::Usage, true, 3},
-      {{"--windowed"}, Action::Usage, true, 1},
-      {{"--window", "--help"}, Action::Help, false, 1},
-  };
-  for (const Case& c : cases) {
-    std::string name;
-    for (std::string_view a : c.args) name += std::string(a) + " ";
-    const CommandLine line = parseCommandLine(c.args);
-    EXPECT_EQ(line.action, c.action) << name;
-    EXPECT_EQ(line.action == Action::Usage, !line.error.empty()) << name;
-    if (line.action != Action::Run) continue;
-    EXPECT_EQ(line.options.fullScreen, c.fullScreen) << name;
-    EXPECT_EQ(line.options.scale, c.scale) << name;
+  // What each line leads to: "run" with full screen (1 or 0) and scale, "usage" or "help".
+  const std::pair<std::string, std::string> cases[] = {{"", "run 1 1"},
+                                                       {"--window", "run 0 2"},
+                                                       {"--window --scale 1", "run 0 1"},
+                                                       {"--scale 6 --window", "run 0 6"},
+                                                       {"--window --scale 0", "usage"},
+                                                       {"--window --scale 7", "usage"},
+                                                       {"--window --scale 12", "usage"},
+                                                       {"--window --scale 2x", "usage"},
+                                                       {"--window --scale", "usage"},
+                                                       {"--scale 3", "usage"},
+                                                       {"--windowed", "usage"},
+                                                       {"--window --help", "help"}};
+  for (const auto& [text, expected] : cases) {
+    std::istringstream words(text);
+    const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+    const CommandLine line =
+        parseCommandLine(std::vector<std::string_view>(args.begin(), args.end()));
+    const DemoOptions& o = line.options;
+    const std::string got = line.action == Action::Run ? "run " + std::to_string(o.fullScreen) +
+                                                             " " + std::to_string(o.scale)
+                            : line.action == Action::Help ? "help"
+                                                          : "usage";
+    EXPECT_EQ(got, expected) << text;
+    EXPECT_EQ(line.action == Action::Usage, !line.error.empty()) << text;
   }
 }
 
