@@ -200,7 +200,11 @@ TEST(RunDemo, OneSecondFramesEndAtEightySecondsAndReportOnceEveryTwoFrames) {
   // Frames at t = 0 .. 79 draw; the frame at t = 80 only quits and is still presented.
   ASSERT_EQ(scenes.size(), 81u);
   EXPECT_EQ(fake.presents, 81u);
-  EXPECT_TRUE(scenes[14] == Scene::Star && scenes[15] == Scene::Rays && scenes[80] == Scene::End);
+  // Each scene starts on the frame whose clock reaches its start exactly.
+  const Scene expected[] = {Scene::Star,  Scene::Rays,      Scene::Rays,      Scene::Blobs,
+                            Scene::Blobs, Scene::Greetings, Scene::Greetings, Scene::End};
+  const int frames[] = {14, 15, 39, 40, 54, 55, 79, 80};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(scenes[frames[i]], expected[i]) << frames[i];
   EXPECT_EQ(fake.indexOf("startThread"), -1);
   // Each window holds one one-second frame; the next call reports and drops its own.
   EXPECT_TRUE(fake.count("stdout [") == 40 && fake.count("stdout [1]") == 40);
