@@ -117,15 +117,12 @@ TEST_F(Particles, SwingAndSpinTurnEvenWithoutParticlesButNotWhenInactive) {
   system.age(0.1);
   EXPECT_EQ(system.spin, 0x1.1df46ap-6f);
   // 1.0 falls by the float 0.02 per move: 50 moves leave 0x1.ap-22, the 51st turns at 0.
-  const std::array<float, 3> steps[] = {{50, 0x1.ap-22f, 0.02f},
-                                        {51, 0, -0.02f},
-                                        {52, 0.02f, -0.02f},
-                                        {302, 5, 0.02f},
-                                        {553, 0, -0.02f}};
-  int done = 0;
-  for (const auto& [moves, swing, rate] : steps) {
-    for (; done < moves; ++done) system.move(0.016);
-    EXPECT_TRUE(ParticleSystem::swing == swing && system.swingRate == rate) << moves;
+  const int moves[] = {50, 51, 52, 302, 553};
+  const float swing[] = {0x1.ap-22f, 0, 0.02f, 5, 0},
+              rate[] = {0.02f, -0.02f, -0.02f, 0.02f, -0.02f};
+  for (int i = 0, done = 0; i < 5; ++i) {
+    for (; done < moves[i]; ++done) system.move(0.016);
+    EXPECT_TRUE(ParticleSystem::swing == swing[i] && system.swingRate == rate[i]) << moves[i];
   }
   ParticleSystem idle(1, {0, 0, 0}, random);
   idle.active = 0;

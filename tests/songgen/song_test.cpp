@@ -21,13 +21,9 @@ namespace {
 constexpr std::int64_t kRate = 44100;
 constexpr std::int64_t kPatternFrames = 5 * kRate;
 
-std::vector<std::uint8_t> readFile(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(SongModule, RegeneratedBytesMatchTheCommittedFile) {
-  const std::vector<std::uint8_t> committed = readFile(QUARVEL_SONG_FILE);
+  std::ifstream in(QUARVEL_SONG_FILE, std::ios::binary);
+  const std::vector<std::uint8_t> committed{std::istreambuf_iterator<char>(in), {}};
   ASSERT_FALSE(committed.empty()) << QUARVEL_SONG_FILE;
   EXPECT_TRUE(songBytes() == committed)
       << "the composition changed: rerun songgen " << QUARVEL_SONG_FILE;
