@@ -5,7 +5,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
 // The frame timer's wrap and frame-rate windows, and the timeline: scene selection and the first
 // frame of each scene, worked out from the rules.
 #include <array>
-#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>

@@ -23,9 +23,6 @@ math::Vec3 through(double x, double y) {
 TEST(CameraRays, GridStartsTopLeftWithAccumulatedStepsAndNoHalfPixelOffset) {
   const CameraRayTable& rays = cameraRayTable();
   ASSERT_EQ(rays.size(), 76800u);
-  const math::Vec3 first = rays[0].direction;
-  EXPECT_TRUE(std::fabs(first.x + 0.367833f) < 1e-6f && std::fabs(first.y - 0.275875f) < 1e-6f &&
-              std::fabs(first.z - 0.888027f) < 1e-6f);
   // Steps are summed in double, not recomputed from the index: the centre ray
   // keeps a residue of about 1e-15 that -1 + 160 * (2 / 320) would not have.
   double x = -1.0, y = 0.75;
@@ -42,7 +39,6 @@ TEST(CameraRays, GridStartsTopLeftWithAccumulatedStepsAndNoHalfPixelOffset) {
                 rays[i].direction.z == d.z)
         << "ray " << i;
   }
-  EXPECT_TRUE(rays[38560].origin.x == 0 && rays[38560].origin.y == 0 && rays[38560].origin.z == 0);
   EXPECT_TRUE(buildCameraRays(kCameraFov, 0, 240).empty());
   EXPECT_TRUE(buildCameraRays(kCameraFov, 320, 0).empty());
   EXPECT_EQ(buildCameraRays(kCameraFov, 1, 1).size(), 1u);
