@@ -143,19 +143,17 @@ struct Canvas {
   void fill(Vec4 a, Vec4 b, Vec4 c, std::uint32_t colour) {
     fillTriangle(a, b, c, bitmap, depth.data(), colour);
   }
-  std::set<Pixel> covered() const {
-    std::set<Pixel> out;
-    for (int i = 0; i < 256; ++i) {
-      if (pixels[i] != 0) out.insert({i % 16, i / 16});
-    }
-    return out;
-  }
 };
 
+// The pixels one triangle covers on a fresh canvas.
 std::set<Pixel> coverage(Vec4 a, Vec4 b, Vec4 c) {
   Canvas canvas;
   canvas.fill(a, b, c, 1);
-  return canvas.covered();
+  std::set<Pixel> out;
+  for (int i = 0; i < 256; ++i) {
+    if (canvas.pixels[i] != 0) out.insert({i % 16, i / 16});
+  }
+  return out;
 }
 
 TEST(FillTriangle, CoverageRuleInAnyVertexOrder) {
