@@ -1,5 +1,6 @@
 // The headless backend: vertical blanks and sleeping threads in virtual time, the recorded
 // sound, and messages.
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -37,33 +38,27 @@ TEST(HeadlessTime, FlipsWaitForTheNextVerticalBlankAtTheChosenRate) {
 }
 
 TEST(HeadlessTime, SleepersWakeByDeadlineAndTiesInTheOrderTheyStarted) {
-  using Event = std::pair<char, std::uint32_t>;
-  HeadlessPlatform headless;
-  std::vector<Event> events;
-  struct Context {
-    HeadlessPlatform* platform;
-    std::vector<Event>* events;
-  } context{&headless, &events};
-  headless.sleep(3);
-  const ThreadHandle worker = headless.startTimeCritical(
+  struct Rig {
+    HeadlessPlatform headless;
+    std::string events;  // who woke, and when
+    void log(char who) { events += who + std::to_string(headless.milliseconds()) + " "; }
+  } rig;
+  rig.headless.sleep(3);
+  const ThreadHandle worker = rig.headless.startTimeCritical(
       [](void* raw) {
-        auto& c = *static_cast<Context*>(raw);
-        for (int i = 0; i < 3; ++i) {
-          c.events->push_back({'w', c.platform->milliseconds()});
-          c.platform->sleep(5);
-        }
+        auto& r = *static_cast<Rig*>(raw);
+        for (int i = 0; i < 3; ++i, r.headless.sleep(5)) r.log('w');
       },
-      &context);
+      &rig);
   ASSERT_NE(worker, 0u);
   // The worker is due at once, at 3 ms, like the main thread's zero sleep, which
   // started first and so goes first.
   for (const std::uint32_t ms : {0u, 7u, 7u, 20u}) {
-    headless.sleep(ms);
-    events.push_back({'m', headless.milliseconds()});
+    rig.headless.sleep(ms);
+    rig.log('m');
   }
-  headless.forget(worker);  // it ended at 18 ms
-  EXPECT_EQ(events, (std::vector<Event>{
-                        {'m', 3}, {'w', 3}, {'w', 8}, {'m', 10}, {'w', 13}, {'m', 17}, {'m', 37}}));
+  rig.headless.forget(worker);  // it ended at 18 ms
+  EXPECT_EQ(rig.events, "m3 w3 w8 m10 w13 m17 m37 ");
 }
 
 TEST(HeadlessTime, AThreadLeftBehindEndsTheProcessWithAMessage) {
