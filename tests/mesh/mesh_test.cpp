@@ -94,15 +94,8 @@ TEST(MeshLoader, ChunksInFileOrderWithZeroBasedIndices) {
     ASSERT_EQ(list.size(), c.indices.size() + 1) << c.name;  // appended after the first
     for (std::size_t i = 0; i < c.indices.size(); ++i) {
       EXPECT_EQ(list[i + 1].indices, c.indices[i]) << c.name << " mesh " << i;
-      EXPECT_EQ(list[i + 1].indexCount, static_cast<std::int32_t>(c.indices[i].size())) << c.name;
     }
   }
-  MeshList list;
-  load(list, chunk("cube", 8, kBox));
-  ASSERT_EQ(list.size(), 2u);
-  EXPECT_TRUE(list[1].vertexCount == 8 && list[1].indexCount == 36 && list[1].indices[35] == 7);
-  EXPECT_TRUE(list[1].vertices[5].x == 5 && list[1].vertices[5].y == 10 &&
-              list[1].vertices[5].z == 15);
 }
 
 TEST(MeshLoader, EveryTruncationKeepsOnlyWholeChunks) {
@@ -116,6 +109,10 @@ TEST(MeshLoader, EveryTruncationKeepsOnlyWholeChunks) {
       ASSERT_TRUE(m.indexCount == static_cast<std::int32_t>(m.indices.size()) &&
                   m.vertexCount == static_cast<std::int32_t>(m.vertices.size()));
     }
+    if (length != 177) continue;
+    const Mesh& box = list[1];  // vertex i at (i, 2i, 3i)
+    EXPECT_TRUE(box.vertexCount == 8 && box.indexCount == 36 && box.indices[35] == 7);
+    EXPECT_TRUE(box.vertices[5].x == 5 && box.vertices[5].y == 10 && box.vertices[5].z == 15);
   }
 }
 
