@@ -56,8 +56,7 @@ TEST_F(Particles, ConstructionAndRebirthDrawInOrder) {
   expected.next();
   for (Particle& p : system.particles) {
     EXPECT_TRUE(p.position.x == 10 && p.position.y == 20 && p.life == 1 && p.heading == 0);
-    EXPECT_EQ(p.velocity.x, expected.speed(100, 15));
-    EXPECT_EQ(p.velocity.y, expected.speed(100, 15));
+    EXPECT_TRUE(p.velocity.x == expected.speed(100, 15) && p.velocity.y == expected.speed(100, 15));
     p = {{99, 98, 0}, p.velocity, 0.5f, 0};
   }
   system.age(0.1);  // 0.5 - 5 * 0.1 is exactly 0: not yet reborn
@@ -70,8 +69,7 @@ TEST_F(Particles, ConstructionAndRebirthDrawInOrder) {
   for (const Particle& p : system.particles) {
     const int bonus = 1 / (expected.next() % 1000 + 1);
     EXPECT_EQ(p.life, static_cast<float>(bonus + expected.next() % 15));
-    EXPECT_EQ(p.velocity.x, expected.speed(10, 50));
-    EXPECT_EQ(p.velocity.y, expected.speed(10, 50));
+    EXPECT_TRUE(p.velocity.x == expected.speed(10, 50) && p.velocity.y == expected.speed(10, 50));
     const int k = expected.next() % 8;
     seen |= 1u << k;
     EXPECT_EQ(p.heading, static_cast<float>(0.25f + added[k])) << "k = " << k;

@@ -127,8 +127,7 @@ TEST(MeshLoader, FilesAndTheirNames) {
   loadMeshFile(list, "data/star.df");  // from the build directory
   EXPECT_EQ(::testing::internal::GetCapturedStdout(),
             "error opening file : no/such/file.df\nstar\n");
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].vertexCount, 22);
+  ASSERT_TRUE(list.size() == 1 && list[0].vertexCount == 22);
   EXPECT_EQ(Mesh(nullptr, -5, nullptr, -3).vertexCount, 0);
 }
 
