@@ -42,30 +42,21 @@ TEST(FrameTimer, MeasuresInUnsignedMillisecondsAcrossTheWrap) {
 }
 
 TEST(FpsCounter, ReportsOnTheCallAfterASecondWithoutItsOwnFrame) {
-  struct Case {
-    const char* name;
-    std::vector<std::uint32_t> frameMs;
-    std::vector<double> reports;
-  };
-  const Case cases[] = {
-      // The sum passes 1.0 s on the 3rd call; the 4th reports 3 / 1.1 and drops
-      // its own frame, so the next window starts empty.
-      {"uneven", {400, 400, 300, 999, 0, 1000, 0}, {0, 0, 0, 3 / 1.1, 0, 0, 2.0}},
-      {"zero-length frames count without time", {0, 0, 1000, 5}, {0, 0, 0, 3.0}},
-  };
-  for (const Case& c : cases) {
-    ManualClock clock;
-    FrameTimer timer(clock);
-    FpsCounter counter(&timer);
-    std::vector<double> got;
-    for (std::uint32_t ms : c.frameMs) {
-      timer.start();
-      clock.now += ms;
-      timer.stop();
-      got.push_back(counter.tick());
-    }
-    EXPECT_EQ(got, c.reports) << c.name;
+  // The sum passes 1.0 s on the 3rd call; the 4th reports 3 / 1.1 and drops its own
+  // frame, so the next window starts empty; zero-length frames count without time.
+  const std::uint32_t frameMs[] = {400, 400, 300, 999, 0, 1000, 0, 0, 0, 1000, 5};
+  const std::vector<double> reports = {0, 0, 0, 3 / 1.1, 0, 0, 2.0, 0, 0, 0, 3.0};
+  ManualClock clock;
+  FrameTimer timer(clock);
+  FpsCounter counter(&timer);
+  std::vector<double> got;
+  for (std::uint32_t ms : frameMs) {
+    timer.start();
+    clock.now += ms;
+    timer.stop();
+    got.push_back(counter.tick());
   }
+  EXPECT_EQ(got, reports);
 }
 
 // One triangle facing the eye around (x, y, 0): lit at full intensity.
@@ -176,8 +167,7 @@ TEST(Timeline, GreetingsSceneFirstFrame) {
   EXPECT_EQ(rig.at(160, 150), 0x666666u) << "tolvenaq";
   // The particle moved by dt * (-300 + 80 * 4) to x = 50 before it was drawn
   // with life 1 and the green tint: half of 141 * (0.2, 0.8, 0.3), inverted.
-  EXPECT_EQ(rig.at(53, 203), 0xF1C7EAu);
-  EXPECT_EQ(rig.at(43, 203), 0xFFFFFFu);
+  EXPECT_TRUE(rig.at(53, 203) == 0xF1C7EAu && rig.at(43, 203) == 0xFFFFFFu);
   // Then aged by 5 dt: reborn at the origin.
   EXPECT_EQ(rig.particles.particles[0].position.x, 40.0f);
 }

@@ -24,7 +24,6 @@ constexpr std::int64_t kPatternFrames = 5 * kRate;
 TEST(SongModule, RegeneratedBytesMatchTheCommittedFile) {
   std::ifstream in(QUARVEL_SONG_FILE, std::ios::binary);
   const std::vector<std::uint8_t> committed{std::istreambuf_iterator<char>(in), {}};
-  ASSERT_FALSE(committed.empty()) << QUARVEL_SONG_FILE;
   EXPECT_TRUE(songBytes() == committed)
       << "the composition changed: rerun songgen " << QUARVEL_SONG_FILE;
 }
