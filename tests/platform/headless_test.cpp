@@ -20,7 +20,9 @@ TEST(HeadlessTime, FlipsWaitForTheNextVerticalBlankAtTheChosenRate) {
     DrawDevice* device = nullptr;
     ASSERT_TRUE(headless.createDevice(first) == kOk && first->queryDrawDevice(device) == kOk);
     first->release();
-    EXPECT_NE(device->setDisplayMode(320, 240, 16), kOk);  // only the 32-bit mode
+    // Only the 32-bit mode, of some size.
+    EXPECT_TRUE(device->setDisplayMode(320, 240, 16) != kOk &&
+                device->setDisplayMode(320, 0, 32) != kOk);
     ASSERT_EQ(device->setDisplayMode(320, 240, 32), kOk);
     Surface* primary = nullptr;
     Surface* back = nullptr;
@@ -123,6 +125,7 @@ TEST(HeadlessMessages, QuitComesAfterOtherMessagesAndEscapeIsReportedOnce) {
   EXPECT_EQ(headless.clientRect(window), Rect{});
   EXPECT_TRUE(headless.unregisterClass("c") && !headless.unregisterClass("c"));
   EXPECT_EQ(headless.createWindow({0, "c", "t", 0, 320, 240}), 0u);
+  EXPECT_EQ(headless.createWindow({0, nullptr, "t", 0, 320, 240}), 0u);
   headless.pressEscape();
   EXPECT_TRUE(headless.escapePressed() && !headless.escapePressed());
 }

@@ -211,12 +211,13 @@ TEST(FillTriangle, NearerKeyWinsInEitherOrderAndEqualKeysKeepTheFirst) {
 
 TEST(FillTriangle, KeysStartAtTheEdgeWithoutHorizontalPrestep) {
   Canvas canvas;
-  // Keys 1 / z: -2 on the left edge, -4 at the right vertex, -0.25 a column.
-  canvas.fill({0.5f, 0, -0.5f, 1}, {8.5f, 0, -0.25f, 1}, {0.5f, 8, -0.5f, 1}, 7);
-  // Row 1 spans columns 1..7: the right edge is at 7.5 with key -3.75.
-  for (int i = 1; i < 16; ++i) {
-    const int x = i < 9 ? i : i - 8;
-    EXPECT_EQ(canvas.depth[i < 9 ? x : 16 + x], -2.0f - 0.25f * static_cast<float>(x - 1)) << i;
+  // Keys 1 / z: -2, -8 and -4 at the corners. Row r spans columns 1 .. 8 - r from the
+  // left edge's key, -2 - r / 4 (no horizontal prestep), falling by 0.75 a column.
+  canvas.fill({0.5f, 0, -0.5f, 1}, {8.5f, 0, -0.125f, 1}, {0.5f, 8, -0.25f, 1}, 7);
+  for (int r = 0; r < 8; ++r) {
+    for (int x = 1; x <= 8 - r; ++x) {
+      EXPECT_EQ(canvas.depth[r * 16 + x], -2.0f - 0.25f * r - 0.75f * (x - 1)) << x << "," << r;
+    }
   }
   EXPECT_TRUE(canvas.pixels[0] == 0 && canvas.pixels[9] == 0 && canvas.pixels[16 + 8] == 0);
   EXPECT_TRUE(canvas.pixels[7 * 16 + 1] == 7 && canvas.pixels[8 * 16 + 1] == 0);
@@ -265,9 +266,9 @@ TEST(MeshRenderer, CullingAndHeadLightColour) {
   frame.draw(square(1, -3), kSquare, 2.5f, 1.0f, 0.0f);
   EXPECT_EQ(frame.at(160, 120), 0x01FFFF00u);  // saturated
   // Clockwise from the eye with the third vertex straight ahead: d = 1, drawn,
-  // unlit because its normal points away from the light.
+  // unlit because its normal points away from the light: max(0, N.z), whatever the factors.
   Frame alongView;
-  alongView.draw({{-1, -1, -3}, {-1, 1, -3}, {0, 0, -3}}, {0, 1, 2});
+  alongView.draw({{-1, -1, -3}, {-1, 1, -3}, {0, 0, -3}}, {0, 1, 2}, -1, -1, -1);
   EXPECT_EQ(alongView.at(150, 120), 0x01000000u);
   // Third vertex off the axis: 0 < d < 1, culled; the other winding is drawn.
   Frame culled;
