@@ -1,8 +1,10 @@
-// The whole demo once on the headless backend at 60 fps: pinned pictures and sound, the scene
-// boundaries, the frame-rate line, and the blob centres as the first draws of the shared sequence.
+// The whole demo on the headless backend: pinned pictures and sound at 60 fps, the scene
+// boundaries, the frame-rate line, the blob centres as the first draws of the shared sequence,
+// and every frame the same on every vector path as on the reference.
 #include <filesystem>
 #include <map>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -10,35 +12,37 @@
 #include "driver/run_demo.h"
 #include "effects/particle_system.h"
 #include "platform/headless/headless_platform.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::driver {
 namespace {
 
-constexpr std::uint64_t kFnvStart = 14695981039346656037ull;
-constexpr std::uint64_t kFnvPrime = 1099511628211ull;
+using platform::headless::HeadlessPlatform;
 
 struct SceneLog final : FrameObserver {
   std::vector<Scene> scenes;
   void frameDrawn(Scene scene) override { scenes.push_back(scene); }
 };
 
-// The ten blob centres from the classic runtime sequence (state 1, never
-// seeded): each takes five draws, of which the third and fourth are x and y.
-std::vector<std::pair<std::uint32_t, std::uint32_t>> firstBlobCentres() {
-  std::uint32_t state = 1;
-  const auto next = [&state] {
-    state = state * 214013u + 2531011u;
-    return (state >> 16) & 0x7FFFu;
-  };
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> centres;
-  for (int i = 0; i < 10; ++i) {
-    next();
-    next();
-    const std::uint32_t x = next() % 319 + 1;
-    centres.push_back({x, next() % 239 + 1});
-    next();
+// Runs the whole demo from the data folder; returns what it printed.
+std::string runWhole(HeadlessPlatform& headless, FrameObserver* observer) {
+  effects::ParticleSystem::swing = 1.0f;  // its value at program start: this process runs it twice
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(QUARVEL_DATA_DIR);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(runDemo(headless.platform(), observer), 0);
+  std::filesystem::current_path(previous);
+  return ::testing::internal::GetCapturedStdout();
+}
+
+// FNV-1a over the values (sound samples by their 16-bit patterns).
+template <class T>
+std::uint64_t hashOf(const T* values, std::size_t count) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (std::size_t i = 0; i < count; ++i) {
+    hash = (hash ^ static_cast<std::make_unsigned_t<T>>(values[i])) * 1099511628211ull;
   }
-  return centres;
+  return hash;
 }
 
 TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
@@ -55,24 +59,14 @@ TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
   };
   std::map<std::uint64_t, std::uint64_t> got;
   std::vector<std::uint32_t> firstBlobFrame;
-  platform::headless::HeadlessPlatform headless;
+  HeadlessPlatform headless;
   headless.setFrameSink(
       [&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t w, std::uint32_t h) {
         if (index == 2401) firstBlobFrame.assign(pixels, pixels + std::size_t{w} * h);
-        if (pinned.count(index) == 0) return;
-        std::uint64_t hash = kFnvStart;
-        for (std::size_t i = 0; i < std::size_t{w} * h; ++i) hash = (hash ^ pixels[i]) * kFnvPrime;
-        got[index] = hash;
+        if (pinned.count(index) != 0) got[index] = hashOf(pixels, std::size_t{w} * h);
       });
   SceneLog log;
-  effects::ParticleSystem::swing = 1.0f;  // its value at program start
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(QUARVEL_DATA_DIR);
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(runDemo(headless.platform(), &log), 0);
-  const std::string out = ::testing::internal::GetCapturedStdout();
-  std::filesystem::current_path(previous);
-
+  const std::string out = runWhole(headless, &log);
   for (const auto& [frame, hash] : pinned) {
     EXPECT_EQ(got[frame], hash) << "frame " << frame << " is now 0x" << std::hex << got[frame];
   }
@@ -88,9 +82,13 @@ TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
   EXPECT_EQ(out.substr(out.find('['), 5), "[60]\n");
 
   // The blobs were filled before the particles took their draws, so the first
-  // blob frame lights the ten centres of the sequence's first fifty numbers.
+  // blob frame lights the ten centres of the classic runtime sequence (state 1,
+  // never seeded): five draws each, of which the third and fourth are x and y.
   ASSERT_EQ(firstBlobFrame.size(), 76800u);
-  for (const auto& [x, y] : firstBlobCentres()) {
+  std::uint32_t state = 1, draws[50];
+  for (std::uint32_t& d : draws) d = ((state = state * 214013u + 2531011u) >> 16) & 0x7FFFu;
+  for (int i = 0; i < 10; ++i) {
+    const std::uint32_t x = draws[5 * i + 2] % 319 + 1, y = draws[5 * i + 3] % 239 + 1;
     EXPECT_NE(firstBlobFrame[y * 320 + x], 0u) << "blob centre " << x << "," << y;
   }
 
@@ -100,9 +98,24 @@ TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
   const std::uint64_t ticks = 4802ull * 1000 + 10 * 60;  // a tick is 1/60 ms
   const auto& sound = headless.recordedSound();
   EXPECT_EQ(sound.size(), 2 * (ticks * 44100 / 60000));
-  std::uint64_t hash = kFnvStart;
-  for (const std::int16_t s : sound) hash = (hash ^ static_cast<std::uint16_t>(s)) * kFnvPrime;
+  const std::uint64_t hash = hashOf(sound.data(), sound.size());
   EXPECT_EQ(hash, 0x5e10cf9b15636506ull) << "the sound is now 0x" << std::hex << hash;
+}
+
+// One hash per presented frame at 20 frames per second (scenes 2, 3 and 4 start
+// near frames 300, 800 and 1100); a failure names the first frame that differs.
+TEST(FastPaths, EveryFrameOfAWholeRunMatchesTheReference) {
+  testing::expectSameOnEveryPath("whole run", [] {
+    HeadlessPlatform headless({20});
+    testing::Words hashes;
+    headless.setFrameSink(
+        [&](std::uint64_t, const std::uint32_t* pixels, std::uint32_t w, std::uint32_t h) {
+          hashes.push_back(static_cast<std::uint32_t>(hashOf(pixels, std::size_t{w} * h)));
+        });
+    runWhole(headless, nullptr);
+    EXPECT_EQ(hashes.size(), 1601u);  // 80 s at 20 frames per second, then the end frame
+    return hashes;
+  });
 }
 
 }  // namespace

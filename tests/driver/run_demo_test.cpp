@@ -1,42 +1,105 @@
-// The frame loop over the recording platform: start-up and shutdown order, and how a run ends.
+// The command line, where data files are found, and the frame loop over the recording platform:
+// start-up and shutdown order, the screen the options lead to, and how a run ends.
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
 #include <vector>
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "driver/demo_options.h"
 #include "driver/run_demo.h"
 #include "support/recording_platform.h"
+#include "support/scratch.h"
 
 namespace quarvel::driver {
 namespace {
 
+namespace fs = std::filesystem;
 using quarvel::testing::RecordingPlatform;
-using ::testing::ElementsAre;
+using Action = CommandLine::Action;
+
+TEST(DemoOptions, CommandLines) {
+  // What each line leads to: "run" with full screen (1 or 0) and scale, "usage" or "help".
+  const std::pair<std::string, std::string> cases[] = {{"", "run 1 1"},
+                                                       {"--window", "run 0 2"},
+                                                       {"--window --scale 1", "run 0 1"},
+                                                       {"--scale 6 --window", "run 0 6"},
+                                                       {"--window --scale 0", "usage"},
+                                                       {"--window --scale 7", "usage"},
+                                                       {"--window --scale 12", "usage"},
+                                                       {"--window --scale 2x", "usage"},
+                                                       {"--window --scale", "usage"},
+                                                       {"--scale 3", "usage"},
+                                                       {"--windowed", "usage"},
+                                                       {"--window --help", "help"}};
+  for (const auto& [text, expected] : cases) {
+    std::istringstream words(text);
+    const std::vector<std::string> args{std::istream_iterator<std::string>(words), {}};
+    const CommandLine line =
+        parseCommandLine(std::vector<std::string_view>(args.begin(), args.end()));
+    const DemoOptions& o = line.options;
+    const std::string got = line.action == Action::Run ? "run " + std::to_string(o.fullScreen) +
+                                                             " " + std::to_string(o.scale)
+                            : line.action == Action::Help ? "help"
+                                                          : "usage";
+    EXPECT_EQ(got, expected) << text;
+    EXPECT_EQ(line.action == Action::Usage, !line.error.empty()) << text;
+  }
+}
+
+TEST(DemoOptions, DataFilesAreFoundInTheFirstFolderThatHoldsThem) {
+  const fs::path root = quarvel::testing::scratchDirectory();
+  fs::create_directories(root / "here" / "hv.df");  // a folder, not a file
+  fs::create_directories(root / "program");
+  for (const char* file : {"here/star.df", "program/star.df", "program/hv.df"}) {
+    std::ofstream(root / file) << "x";
+  }
+  const fs::path previous = fs::current_path();
+  fs::current_path(root / "here");
+  const std::vector<fs::path> near = dataFoldersNear(root / "program"), none;
+  const std::vector<fs::path> programFirst{root / "program", fs::path()};
+  const auto program = [&](const char* name) { return (root / "program" / name).string(); };
+  const std::tuple<const char*, const std::vector<fs::path>&, std::string> cases[] = {
+      {"star.df", near, "star.df"},
+      {"hv.df", near, program("hv.df")},
+      {"plonix.df", near, "plonix.df"},
+      {"hv.df", none, "hv.df"},
+      {"star.df", programFirst, program("star.df")},
+      {"plonix.df", programFirst, program("plonix.df")},
+  };
+  for (const auto& [name, folders, expected] : cases) {
+    EXPECT_EQ(dataFilePath(name, folders), expected) << name << " in " << folders.size();
+  }
+  EXPECT_EQ(missingDataWarning("quarvel-capture", near),
+            "quarvel-capture: data files not found: zyl-mirvash2.xm, plonix.df, wendup.df, "
+            "tolvenaq.df (searched " +
+                (root / "here").string() + " and " + (root / "program").string() +
+                "); the demo runs without them");
+  for (const char* name : kDataFileNames) std::ofstream(root / "program" / name) << "x";
+  EXPECT_EQ(missingDataWarning("quarvel", near), "");
+  fs::current_path(previous);
+  fs::remove_all(root);
+}
 
 // Sends each console line into the fake's call log, so that the mesh loader's
 // and the frame-rate lines fall in place among the platform calls.
-class LogLines final : public std::streambuf {
- public:
-  explicit LogLines(RecordingPlatform& fake) : fake_(fake) {}
-
- protected:
+struct LogLines final : std::streambuf {
+  explicit LogLines(RecordingPlatform& f) : fake(f) {}
   int overflow(int c) override {
-    if (c == '\n') {
-      fake_.record("stdout " + line_);
-      line_.clear();
-    } else if (c != traits_type::eof()) {
-      line_ += static_cast<char>(c);
-    }
+    if (c == '\n') fake.record("stdout " + std::exchange(line, ""));
+    if (c != '\n' && c != traits_type::eof()) line += static_cast<char>(c);
     return c;
   }
-
- private:
-  RecordingPlatform& fake_;
-  std::string line_;
+  RecordingPlatform& fake;
+  std::string line;
 };
 
 struct SceneLog final : FrameObserver {
@@ -45,22 +108,25 @@ struct SceneLog final : FrameObserver {
 };
 
 // Runs the demo from the data directory with the console routed into the call log.
-std::vector<Scene> run(RecordingPlatform& fake) {
-  const auto previous = std::filesystem::current_path();
-  std::filesystem::current_path(QUARVEL_DATA_DIR);
+std::vector<Scene> run(RecordingPlatform& fake, const DemoOptions& options = {}) {
+  const auto previous = fs::current_path();
+  fs::current_path(QUARVEL_DATA_DIR);
   LogLines lines(fake);
   std::streambuf* console = std::cout.rdbuf(&lines);
   SceneLog log;
-  EXPECT_EQ(runDemo(fake.platform(), &log), 0);
+  EXPECT_EQ(runDemo(fake.platform(), &log, options), 0);
   std::cout.rdbuf(console);
-  std::filesystem::current_path(previous);
+  fs::current_path(previous);
   return log.scenes;
 }
 
-// The calls from the first one starting with `from` to the end.
-std::vector<std::string> tailFrom(const RecordingPlatform& fake, const std::string& from) {
-  const int start = fake.indexOf(from);
-  return {fake.calls.begin() + (start < 0 ? fake.calls.size() : start), fake.calls.end()};
+// The calls from the first one starting with `from` to the end, joined by "; ".
+std::string tailFrom(const RecordingPlatform& fake, const std::string& from) {
+  std::string out;
+  for (int i = std::max(fake.indexOf(from), 0); i < static_cast<int>(fake.calls.size()); ++i) {
+    out += fake.calls[static_cast<std::size_t>(i)] + "; ";
+  }
+  return out;
 }
 
 TEST(RunDemo, StartsInOrderAndTearsDownInReverse) {
@@ -83,39 +149,40 @@ TEST(RunDemo, StartsInOrderAndTearsDownInReverse) {
 }
 
 TEST(RunDemo, EscapeOrClosingTheWindowEndsTheRunAfterTheFrame) {
+  // The quit message goes through translate and dispatch like any other.
+  const std::string teardown =
+      "postQuitMessage 0; peekMessage remove; translateMessage 18; dispatchMessage 18; "
+      "release primary; release directDraw; unregisterClass project_screen; forgetThread; "
+      "sound reset; sound unprepare; sound close; ";
   RecordingPlatform escape;
   escape.onPresent = [](RecordingPlatform& f, std::uint64_t shown) { f.escape = shown == 2; };
   EXPECT_EQ(run(escape).size(), 3u);
-  // The quit message goes through translate and dispatch like any other.
-  EXPECT_THAT(tailFrom(escape, "postQuitMessage"),
-              ElementsAre("postQuitMessage 0", "peekMessage remove", "translateMessage 18",
-                          "dispatchMessage 18", "release primary", "release directDraw",
-                          "unregisterClass project_screen", "forgetThread", "sound reset",
-                          "sound unprepare", "sound close"));
+  EXPECT_EQ(tailFrom(escape, "postQuitMessage"), teardown);
   RecordingPlatform close;
   close.onPresent = [](RecordingPlatform& f, std::uint64_t shown) {
     if (shown == 1) f.queue.push_back({100, platform::kMessageClose, 0, 0});
   };
   EXPECT_EQ(run(close).size(), 2u);
-  EXPECT_THAT(tailFrom(close, "dispatchMessage 16"),
-              ElementsAre("dispatchMessage 16", "destroyWindow 100", "postQuitMessage 0",
-                          "peekMessage remove", "translateMessage 18", "dispatchMessage 18",
-                          "release primary", "release directDraw", "unregisterClass project_screen",
-                          "forgetThread", "sound reset", "sound unprepare", "sound close"));
+  EXPECT_EQ(tailFrom(close, "dispatchMessage 16"),
+            "dispatchMessage 16; destroyWindow 100; " + teardown);
 }
 
-TEST(RunDemo, PendingMessagesAreDrainedOneAtATimeBeforeAnyFrame) {
+TEST(RunDemo, AWindowAtTheChosenScaleAndPendingMessagesDrainedBeforeAnyFrame) {
   RecordingPlatform fake;
   fake.queue = {{100, platform::kMessageKeyDown, 65, 0}, {100, platform::kMessageKeyDown, 66, 0}};
   fake.onPresent = [](RecordingPlatform& f, std::uint64_t) { f.escape = true; };
-  run(fake);
-  std::vector<std::string> start = tailFrom(fake, "peekMessage keep");
-  start.resize(11);
-  EXPECT_EQ(start, (std::vector<std::string>{
-                       "peekMessage keep", "peekMessage remove", "translateMessage 256",
-                       "dispatchMessage 256", "defaultWindowProcedure 256", "peekMessage remove",
-                       "translateMessage 256", "dispatchMessage 256", "defaultWindowProcedure 256",
-                       "peekMessage remove", "restore primary"}));
+  DemoOptions options;
+  options.fullScreen = false;
+  options.scale = 3;
+  run(fake, options);
+  EXPECT_GE(fake.indexOf("setCooperativeLevel 100 8"), 0);
+  EXPECT_GE(fake.indexOf("createSurface back flags=7 caps=64 count=0 size=960x720"), 0);
+  EXPECT_TRUE(fake.indexOf("setDisplayMode") == -1 && fake.count("blit primary back") == 1);
+  const std::string drained =
+      "peekMessage keep; peekMessage remove; translateMessage 256; dispatchMessage 256; "
+      "defaultWindowProcedure 256; peekMessage remove; translateMessage 256; "
+      "dispatchMessage 256; defaultWindowProcedure 256; peekMessage remove; restore primary; ";
+  EXPECT_EQ(tailFrom(fake, "peekMessage keep").substr(0, drained.size()), drained);
 }
 
 TEST(RunDemo, OneSecondFramesEndAtEightySecondsAndReportOnceEveryTwoFrames) {
@@ -126,14 +193,15 @@ TEST(RunDemo, OneSecondFramesEndAtEightySecondsAndReportOnceEveryTwoFrames) {
   // Frames at t = 0 .. 79 draw; the frame at t = 80 only quits and is still presented.
   ASSERT_EQ(scenes.size(), 81u);
   EXPECT_EQ(fake.presents, 81u);
-  EXPECT_EQ(scenes[14], Scene::Star);
-  EXPECT_EQ(scenes[15], Scene::Rays);
-  EXPECT_EQ(scenes[80], Scene::End);
+  // Each scene starts on the frame whose clock reaches its start exactly.
+  const Scene expected[] = {Scene::Star,  Scene::Rays,      Scene::Rays,      Scene::Blobs,
+                            Scene::Blobs, Scene::Greetings, Scene::Greetings, Scene::End};
+  const int frames[] = {14, 15, 39, 40, 54, 55, 79, 80};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(scenes[frames[i]], expected[i]) << frames[i];
   EXPECT_EQ(fake.indexOf("startThread"), -1);
   // Each window holds one one-second frame; the next call reports and drops its own.
-  const auto lines = fake.callsStartingWith("stdout [");
-  EXPECT_EQ(lines, std::vector<std::string>(40, "stdout [1]"));
-  EXPECT_EQ(fake.callsStartingWith("postQuitMessage").size(), 1u);
+  EXPECT_TRUE(fake.count("stdout [") == 40 && fake.count("stdout [1]") == 40);
+  EXPECT_EQ(fake.count("postQuitMessage"), 1);
 }
 
 }  // namespace

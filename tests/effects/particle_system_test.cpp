@@ -1,12 +1,14 @@
 // The particle fountain: the sprite, the order of random draws, motion and its rounding,
-// rebirth, swing and spin, and the sprite stamp.
-#include <array>
+// rebirth, swing and spin, and the sprite stamp, plain and on every vector path.
+#include <algorithm>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "effects/particle_sprite.h"
 #include "effects/particle_system.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::effects {
 namespace {
@@ -28,22 +30,20 @@ struct Sequence {
 class Particles : public ::testing::Test {
  protected:
   void SetUp() override { ParticleSystem::swing = 1.0f; }
-  void TearDown() override { ParticleSystem::swing = 1.0f; }
   DemoRandom random;
 };
 
 TEST(ParticleSprite, MatchesTheIntensityTable) {
-  // trunc(100 / distance from (3.5, 3.5)), 0 below 33; rows 4..7 mirror rows 3..0.
-  const std::uint32_t rows[4][8] = {{0, 0, 0, 0, 0, 0, 0, 0},
-                                    {0, 0, 34, 39, 39, 34, 0, 0},
-                                    {0, 34, 47, 63, 63, 47, 34, 0},
-                                    {0, 39, 63, 141, 141, 63, 39, 0}};
+  // trunc(100 / distance from (3.5, 3.5)), 0 below 33: the top-left quarter, mirrored.
+  const std::uint32_t quarter[4][4] = {
+      {0, 0, 0, 0}, {0, 0, 34, 39}, {0, 34, 47, 63}, {0, 39, 63, 141}};
   std::vector<std::uint32_t> pixels(64, 0xDEADBEEF);
   display::Bitmap sprite{pixels.data(), 8, 8};
   ASSERT_TRUE(fillParticleSprite(sprite));
   for (std::uint32_t i = 0; i < 64; ++i) {
-    EXPECT_EQ(pixels[i], rows[i < 32 ? i / 8 : 7 - i / 8][i % 8] * 0x010101u)
-        << i % 8 << "," << i / 8;
+    const std::uint32_t x = i % 8, y = i / 8;
+    EXPECT_EQ(pixels[i], quarter[std::min(y, 7 - y)][std::min(x, 7 - x)] * 0x010101u)
+        << x << "," << y;
   }
   display::Bitmap wrongSize{pixels.data(), 4, 16};
   EXPECT_FALSE(fillParticleSprite(wrongSize));
@@ -56,8 +56,7 @@ TEST_F(Particles, ConstructionAndRebirthDrawInOrder) {
   expected.next();
   for (Particle& p : system.particles) {
     EXPECT_TRUE(p.position.x == 10 && p.position.y == 20 && p.life == 1 && p.heading == 0);
-    EXPECT_EQ(p.velocity.x, expected.speed(100, 15));
-    EXPECT_EQ(p.velocity.y, expected.speed(100, 15));
+    EXPECT_TRUE(p.velocity.x == expected.speed(100, 15) && p.velocity.y == expected.speed(100, 15));
     p = {{99, 98, 0}, p.velocity, 0.5f, 0};
   }
   system.age(0.1);  // 0.5 - 5 * 0.1 is exactly 0: not yet reborn
@@ -70,8 +69,7 @@ TEST_F(Particles, ConstructionAndRebirthDrawInOrder) {
   for (const Particle& p : system.particles) {
     const int bonus = 1 / (expected.next() % 1000 + 1);
     EXPECT_EQ(p.life, static_cast<float>(bonus + expected.next() % 15));
-    EXPECT_EQ(p.velocity.x, expected.speed(10, 50));
-    EXPECT_EQ(p.velocity.y, expected.speed(10, 50));
+    EXPECT_TRUE(p.velocity.x == expected.speed(10, 50) && p.velocity.y == expected.speed(10, 50));
     const int k = expected.next() % 8;
     seen |= 1u << k;
     EXPECT_EQ(p.heading, static_cast<float>(0.25f + added[k])) << "k = " << k;
@@ -115,15 +113,12 @@ TEST_F(Particles, SwingAndSpinTurnEvenWithoutParticlesButNotWhenInactive) {
   system.age(0.1);
   EXPECT_EQ(system.spin, 0x1.1df46ap-6f);
   // 1.0 falls by the float 0.02 per move: 50 moves leave 0x1.ap-22, the 51st turns at 0.
-  const std::array<float, 3> steps[] = {{50, 0x1.ap-22f, 0.02f},
-                                        {51, 0, -0.02f},
-                                        {52, 0.02f, -0.02f},
-                                        {302, 5, 0.02f},
-                                        {553, 0, -0.02f}};
-  int done = 0;
-  for (const auto& [moves, swing, rate] : steps) {
-    for (; done < moves; ++done) system.move(0.016);
-    EXPECT_TRUE(ParticleSystem::swing == swing && system.swingRate == rate) << moves;
+  const int moves[] = {50, 51, 52, 302, 553};
+  const float swing[] = {0x1.ap-22f, 0, 0.02f, 5, 0},
+              rate[] = {0.02f, -0.02f, -0.02f, 0.02f, -0.02f};
+  for (int i = 0, done = 0; i < 5; ++i) {
+    for (; done < moves[i]; ++done) system.move(0.016);
+    EXPECT_TRUE(ParticleSystem::swing == swing[i] && system.swingRate == rate[i]) << moves[i];
   }
   ParticleSystem idle(1, {0, 0, 0}, random);
   idle.active = 0;
@@ -174,6 +169,32 @@ TEST_F(Particles, SpriteStampSkipsNegativeAndPastTheLastColumnAndTintsEveryTenth
   for (std::uint32_t i = 0; i < pixels.size(); ++i) {
     EXPECT_EQ(pixels[i], expectedRow[i % 10]) << i % 10 << "," << i / 10;
   }
+}
+
+TEST(ParticlesFast, SameBitsAsTheReference) {
+  // Places on, across and off every edge (0.49999997 rounds apart in float and
+  // in double), lives from below 0 to past saturation, and NaN.
+  const float places[] = {-9.0f,  -7.5f,  -0.5f,  0.0f,       0.49999997f, 37.3f,
+                          156.0f, 311.5f, 312.0f, 312.49998f, 319.0f,      400.0f};
+  const float lives[] = {
+      1.0f, 0.0f, -0.5f, 14.0f, 3.7f, 1e30f, std::numeric_limits<float>::quiet_NaN()};
+  const std::size_t n = std::size(places);
+  testing::expectSameOnEveryPath("fountain", [&] {
+    DemoRandom random;
+    ParticleSystem system(n * n * 2, {0, 0, 0}, random);
+    system.channelMask[0] = 3;  // masks scale channels before the factors
+    system.channelMask[1] = 0;
+    for (std::size_t i = 0; i < system.particles.size(); ++i) {
+      system.particles[i].position = {places[i % n], places[i / n % n] * 0.75f, 0};
+      system.particles[i].life = lives[i % std::size(lives)];
+    }
+    testing::Words sprite = testing::noise(64, 5);
+    display::Bitmap spriteView{sprite.data(), 8, 8};
+    testing::Words pixels = testing::noise(320 * 240, 6);
+    display::Bitmap frame{pixels.data(), 320, 240};
+    system.draw(frame, spriteView);
+    return pixels;
+  });
 }
 
 }  // namespace

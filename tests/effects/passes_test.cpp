@@ -1,13 +1,17 @@
 // The 2D passes: blob centres from the demo's random sequence, their motion, the field sum and
-// its threshold; channel arithmetic, covered ranges and the in-place blur's smear.
+// its threshold; channel arithmetic, covered ranges, the in-place blur's smear; the fast paths.
 #include <array>
 #include <cmath>
+#include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "effects/blobs.h"
 #include "effects/frame_passes.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::effects {
 namespace {
@@ -15,9 +19,7 @@ namespace {
 using Pixels = std::vector<std::uint32_t>;
 
 TEST(BlobPoints, DrawFiveNumbersEachInOrderFromTheClassicSequence) {
-  DemoRandom sequence;  // state 1, never seeded
-  for (int expected : {41, 18467, 6334, 26500, 19169, 15724}) EXPECT_EQ(sequence.next(), expected);
-  DemoRandom random;
+  DemoRandom random;  // state 1, never seeded: 41, 18467, 6334, 26500, 19169, 15724, ...
   std::array<BlobPoint, kBlobPointCount> points{};
   fillBlobPoints(points, random);
   // 15 / (41 % 10 + 1), 15 / (18467 % 10 + 1), 6334 % 319 + 1, 26500 % 239 + 1, 19169 % 11 + 1
@@ -40,37 +42,28 @@ TEST(BlobPoints, TurnOnlyPastTheEdgesNeverClampAndRoundToThePixel) {
     moveBlobPoint(p, 320.0f, 240.0f);
     EXPECT_TRUE(p.x == want.x && p.y == want.y && p.vx == want.vx && p.vy == want.vy) << want.x;
   }
-  const std::pair<float, int> centres[] = {{10.5f, 11},
-                                           {10.49f, 10},
-                                           {-0.7f, 0},
-                                           {-4.5f, -4},  // trunc(v + 0.5), wrapping like an int
-                                           {0.49999997f, 0}};  // summed in double: in float it is 1
-  for (const auto& [v, centre] : centres) {
-    EXPECT_EQ(blobCentre(v), static_cast<std::uint32_t>(centre)) << v;
+  // trunc(v + 0.5), wrapping like an int; summed in double (0.49999997 + 0.5 is 1 in float).
+  const float values[] = {10.5f, 10.49f, -0.7f, -4.5f, 0.49999997f};
+  const int centres[] = {11, 10, 0, -4, 0};
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(blobCentre(values[i]), static_cast<std::uint32_t>(centres[i])) << values[i];
   }
 }
 
 TEST(AddBlob, MatchesTheStraightforwardSumForAnyCentreAndCapsAtOne) {
+  // Centres inside, on the corners and edges, and off every side (wrapped negatives).
+  const int centres[][2] = {{11, 8}, {0, 0},   {22, 16}, {5, 13},  {20, 2}, {-4, 7},
+                            {9, -3}, {30, 20}, {-6, -6}, {11, 40}, {4, 3},  {8, 6}};
   for (auto [w, h] : {std::pair{23, 17}, std::pair{8, 6}, std::pair{1, 1}}) {
     std::vector<float> start(static_cast<std::size_t>(w * h));
     DemoRandom random;
     for (float& v : start) v = static_cast<float>(random.next()) / 32768.0f;
-    for (auto [cx, cy] : {std::pair{11, 8},
-                          {0, 0},
-                          {22, 16},
-                          {5, 13},
-                          {20, 2},
-                          {-4, 7},
-                          {9, -3},
-                          {30, 20},
-                          {-6, -6},
-                          {11, 40},
-                          {4, 3},
-                          {8, 6}}) {
+    for (const auto& [cx, cy] : centres) {
       std::vector<float> field = start, expected = start;
       addBlob(static_cast<std::uint32_t>(cx), static_cast<std::uint32_t>(cy), field.data(), 3.0f,
               {nullptr, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h)});
-      // Every value, row by row: squared distance in int, quotient and sum in double.
+      // Every value, row by row: squared distance in int, quotient and sum in double,
+      // infinite at the centre and capped at 1.
       for (int i = 0; i < w * h; ++i) {
         const int dx = cx - i % w, dy = cy - i / w;
         float& v = expected[static_cast<std::size_t>(i)];
@@ -79,15 +72,6 @@ TEST(AddBlob, MatchesTheStraightforwardSumForAnyCentreAndCapsAtOne) {
       EXPECT_EQ(field, expected) << w << "x" << h << " centre " << cx << "," << cy;
     }
   }
-  BlobField field;
-  field.data()[5] = 0.1f;
-  addBlob(0, 0, field.data(), 2.0f, {nullptr, BlobField::kWidth, BlobField::kHeight});
-  EXPECT_EQ(field.data()[0], 1.0f);  // infinite at the centre
-  EXPECT_EQ(field.data()[5], static_cast<float>(static_cast<double>(0.1f) + 0.4));  // d = 5
-  EXPECT_EQ(field.data()[4 * 320 + 3], 0.4f);                                       // d2 = 9 + 16
-  EXPECT_EQ(field.data()[239 * 320 + 319], static_cast<float>(2 / std::sqrt(158882.0)));
-  field.clear();
-  EXPECT_EQ(field.data()[BlobField::size() - 1], 0.0f);
 }
 
 TEST(ThresholdBlobs, LightsStrictlyAboveTheThresholdWithTheLowByte) {
@@ -128,8 +112,7 @@ TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlurAndKeepsTheBorder) {
     Pixels expected = image;
     display::Bitmap view{image.data(), w, h};
     for (int pass = 0; pass < 2; ++pass) {  // the second pass strengthens the smear
-      // One channel at a time, in place, x outer: the left and upper neighbours are already
-      // blurred.
+      // One channel at a time, in place, x outer: left and upper neighbours are blurred already.
       for (std::uint32_t x = 1; x + 1 < w; ++x) {
         for (std::uint32_t y = 1; y + 1 < h; ++y) {
           std::uint32_t result = 0;
@@ -147,18 +130,67 @@ TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlurAndKeepsTheBorder) {
       EXPECT_EQ(image, expected) << w << "x" << h << " pass " << pass;
     }
   }
-  Pixels dot(25, 0);
-  dot[12] = 0xFFFFFF;  // a white pixel at (2, 2)
-  display::Bitmap view{dot.data(), 5, 5};
-  blurFrame(view);
-  // 255 / 9 = 28; (28 + 255) / 9 = 31; (28 + 31 + 255) / 9 = 34; (28 + 31 + 31 + 34 + 255) / 9
-  // = 42.
-  EXPECT_EQ(dot[6], 0x1C1C1Cu);
-  EXPECT_EQ(dot[11], 0x1F1F1Fu);
-  EXPECT_EQ(dot[7], 0x222222u);
-  EXPECT_EQ(dot[12], 0x2A2A2Au);
-  EXPECT_EQ(dot[18], 0x070707u);  // not the mirror of (1, 1)
-  EXPECT_EQ(dot[24], 0u);         // the border never changes
+}
+
+TEST(FramePassesFast, SameBitsAsTheReference) {
+  // Sizes around the lane widths, the demo's frame, and the widest blur the
+  // fast path takes and one beyond; inversions from inside, the edges and outside.
+  const struct {
+    std::uint32_t w, h, x0, y0;
+  } cases[] = {{3, 3, 0, 0},     {5, 4, 3, 2},       {4, 40, 3, 39},
+               {17, 9, 17, 0},   {37, 23, 0, 30},    {320, 240, 0, 0},
+               {320, 240, 5, 7}, {1024, 5, 1000, 1}, {1025, 4, 0, 0}};
+  for (const auto& c : cases) {
+    const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + " from " +
+                             std::to_string(c.x0) + "," + std::to_string(c.y0);
+    testing::expectSameOnEveryPath(name, [&] {
+      testing::Words pixels = testing::noise(std::size_t{c.w} * c.h, c.w * 31 + c.h);
+      display::Bitmap frame{pixels.data(), c.w, c.h};
+      blurFrame(frame);
+      testing::Words out = pixels;
+      blurFrame(frame);  // the demo blurs twice: the second pass reads the first's smear
+      fadeFrame(frame);
+      testing::appendWords(out, pixels);
+      invertFrom(c.x0, c.y0, frame);
+      testing::appendWords(out, pixels);
+      return out;
+    });
+  }
+}
+
+TEST(BlobsFast, SameBitsAsTheReference) {
+  // Centres at the corners, just outside and wrapped around (negative).
+  const int centres[][2] = {{160, 120}, {0, 0},   {319, 239}, {7, 200},
+                            {300, 3},   {-4, 50}, {320, 10}};
+  const struct {
+    std::uint32_t w, h;
+    float strength;
+  } cases[] = {{320, 240, 11}, {320, 240, 2.5f}, {23, 17, 1}, {321, 2, 3}, {16, 16, 0}, {9, 5, -3}};
+  for (const auto& c : cases) {
+    const std::string name =
+        std::to_string(c.w) + "x" + std::to_string(c.h) + " strength " + std::to_string(c.strength);
+    testing::expectSameOnEveryPath(name, [&] {
+      std::mt19937 random(c.w + c.h);
+      std::uniform_real_distribution<float> start(-0.2f, 1.2f);
+      std::vector<float> field(std::size_t{c.w} * c.h);
+      for (float& v : field) v = start(random);
+      field[1] = std::numeric_limits<float>::quiet_NaN();
+      field[2] = 0.99000001f;  // exactly the threshold: stays dark
+      const display::Bitmap size{nullptr, c.w, c.h};
+      for (const auto& xy : centres) {
+        addBlob(static_cast<std::uint32_t>(xy[0]), static_cast<std::uint32_t>(xy[1]), field.data(),
+                c.strength, size);
+      }
+      field[3] = 1e10f;  // too large for an int once times 255
+      field[4] = std::numeric_limits<float>::infinity();
+      testing::Words pixels = testing::noise(field.size(), 3);
+      display::Bitmap frame{pixels.data(), c.w, c.h};
+      thresholdBlobs(field.data(), 0.99f, frame, static_cast<int>(c.w), static_cast<int>(c.h));
+      testing::Words out = pixels;
+      testing::appendWords(out, field);
+      return out;
+    });
+  }
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// The polygon pipeline: clip planes and polygon order, triangle coverage and depth keys, and the
-// mesh renderer's viewport, culling, head-light colour and near cuts.
+// The polygon pipeline: clip planes and polygon order, triangle coverage and depth keys (the fast
+// fill against the reference), and the mesh renderer's viewport, culling, colour and near cuts.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <set>
 #include <utility>
 #include <vector>
@@ -14,12 +15,15 @@
 #include "raster/clip.h"
 #include "raster/fill_triangle.h"
 #include "raster/mesh_renderer.h"
+#include "support/vector_paths.h"
 
 namespace quarvel::raster {
 namespace {
 
 using math::Vec4;
 using Polygon = std::array<Vec4, kMaxClipVertices>;
+constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
 
 bool same(const Vec4& a, const Vec4& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w;
@@ -42,15 +46,13 @@ TEST(Clip, EachPlaneInsideTestAndCrossing) {
   };
   // t = 0.4 for the four side planes and 2/3 for the far one, in float.
   const float p4 = 0x1.666666p+0f, p6 = 0x1.333334p-1f, z = -0x1.666666p-1f;
+  const Vec4 farCrossing = {0x1.555554p-2f, 0x1.555556p-1f, -0x1.aaaaaap+0f, 0x1.aaaaacp+0f};
   const Case cases[] = {
       {"left", {-3, 1, -0.5f, 1}, {1, 0, -1, 2}, {-p4, p6, z, p4}},
       {"bottom", {1, -3, -0.5f, 1}, {0, 1, -1, 2}, {p6, -p4, z, p4}},
       {"right", {3, 1, -0.5f, 1}, {-1, 0, -1, 2}, {p4, p6, z, p4}},
       {"top", {1, 3, -0.5f, 1}, {0, -1, -1, 2}, {p6, p4, z, p4}},
-      {"far",
-       {1, 0, -3, 1},
-       {0, 1, -1, 2},
-       {0x1.555554p-2f, 0x1.555556p-1f, -0x1.aaaaaap+0f, 0x1.aaaaacp+0f}},
+      {"far", {1, 0, -3, 1}, {0, 1, -1, 2}, farCrossing},
       // The near crossing gets -2^-23 (bits 0xB4000000) instead of the interpolated 0.
       {"near", {-1, 1, 1.5f, 2}, {1, 0, -0.5f, 1}, {0.5f, 0.25f, -0x1p-23f, 1.25f}},
   };
@@ -65,19 +67,11 @@ TEST(Clip, EachPlaneInsideTestAndCrossing) {
         << c.plane << ": " << out.x << " " << out.y << " " << out.z << " " << out.w;
   }
   // Inside tests are inclusive; the whole-volume test is strict and NaN fails it.
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  const std::pair<Vec4, bool> volume[] = {{{0.999f, -0.999f, -0.999f, 1}, true},
-                                          {{1, 0, -0.5f, 1}, false},
-                                          {{-1, 0, -0.5f, 1}, false},
-                                          {{0, 1, -0.5f, 1}, false},
-                                          {{0, -1, -0.5f, 1}, false},
-                                          {{0, 0, 0, 1}, false},
-                                          {{0, 0, -1, 1}, false},
-                                          {{0, 0, -0.5f, -1}, false},
-                                          {{nan, 0, -0.5f, 1}, false}};
-  for (const auto& [v, inside] : volume) {
-    EXPECT_EQ(vertexInside(v), inside) << v.x << " " << v.y << " " << v.z << " " << v.w;
-  }
+  EXPECT_TRUE(vertexInside({0.999f, -0.999f, -0.999f, 1}));
+  const Vec4 outside[] = {{1, 0, -0.5f, 1},  {-1, 0, -0.5f, 1},  {0, 1, -0.5f, 1},
+                          {0, -1, -0.5f, 1}, {0, 0, 0, 1},       {0, 0, -1, 1},
+                          {0, 0, -0.5f, -1}, {kNan, 0, -0.5f, 1}};
+  for (const Vec4& v : outside) EXPECT_FALSE(vertexInside(v)) << v.x << " " << v.y << " " << v.z;
 }
 
 TEST(Clip, CountsAndOrderOfEmittedVertices) {
@@ -107,21 +101,19 @@ TEST(Clip, CountsAndOrderOfEmittedVertices) {
 }
 
 TEST(Clip, CornerCrossingsGrowToEightAndNineVertices) {
-  const std::array<std::array<Vec4, 3>, 4> cases = {{
+  Polygon cases[] = {
       {{{2.5f, -0.75f, 0.25f, 1}, {-0.25f, 1.5f, -0.375f, 1}, {-2.5f, -1.5f, -1.75f, 1}}},
       {{{-2.25f, -0.5f, 0.875f, 1}, {1.75f, 1.5f, -1.375f, 1}, {-1.25f, -2.5f, -0.125f, 1}}},
       {{{-0.25f, 2, -1.375f, 1}, {1.5f, 0.25f, -0.75f, 1}, {-1.5f, -1.75f, 0.375f, 1}}},
-      {{{-2, -1.75f, -1.875f, 1}, {-0.25f, 2.5f, 0.5f, 1}, {1.25f, -0.5f, -0.125f, 1}}},
-  }};
-  const int expected[4] = {8, 8, 9, 9};
+      {{{-2, -1.75f, -1.875f, 1}, {-0.25f, 2.5f, 0.5f, 1}, {1.25f, -0.5f, -0.125f, 1}}}};
   for (int c = 0; c < 4; ++c) {
-    Polygon polygon{};
-    std::copy(cases[c].begin(), cases[c].end(), polygon.begin());
-    const int count = clipAll(polygon, 3);
-    EXPECT_EQ(count, expected[c]) << "case " << c;
+    const int count = clipAll(cases[c], 3);
+    EXPECT_EQ(count, c < 2 ? 8 : 9) << "case " << c;
     for (int i = 0; i < count; ++i) {
-      EXPECT_LE(std::max(std::abs(polygon[i].x), std::abs(polygon[i].y)), 1.0f + 1e-6f);
-      EXPECT_TRUE(polygon[i].z <= 0.0f && polygon[i].z >= -1.0f - 1e-6f);
+      const Vec4& v = cases[c][i];
+      EXPECT_TRUE(std::max(std::abs(v.x), std::abs(v.y)) <= 1.0f + 1e-6f && v.z <= 0.0f &&
+                  v.z >= -1.0f - 1e-6f)
+          << "case " << c << " vertex " << i;
     }
   }
 }
@@ -130,18 +122,14 @@ TEST(OrderPolygon, AnyOrderBecomesOneClockwiseWalkFromTheLastLeftmostVertex) {
   Vec4 tie[4] = {{0, 5, 0, 1}, {3, 1, 0, 1}, {0, 2, 0, 1}, {4, 4, 0, 1}};
   orderPolygon(tie, tie + 4);
   EXPECT_TRUE(same(tie[0], {0, 2, 0, 1}));
-  // Clockwise on screen (rows grow downwards); z tells the vertices apart.
-  const std::array<Vec4, 5> walk = {{{10, 10, -0.1f, 1},
-                                     {20, 5, -0.2f, 1},
-                                     {30, 10, -0.3f, 1},
-                                     {25, 20, -0.4f, 1},
-                                     {15, 20, -0.5f, 1}}};
+  // A walk clockwise on screen (rows grow downwards), in every starting order.
+  const float x[5] = {10, 20, 30, 25, 15}, y[5] = {10, 5, 10, 20, 20};
   std::array<int, 5> permutation = {0, 1, 2, 3, 4};
   do {
-    std::array<Vec4, 5> v{};
-    for (int i = 0; i < 5; ++i) v[i] = walk[permutation[i]];
-    orderPolygon(v.data(), v.data() + 5);
-    for (int i = 0; i < 5; ++i) ASSERT_EQ(v[i].z, walk[i].z);
+    Vec4 v[5];
+    for (int i = 0; i < 5; ++i) v[i] = {x[permutation[i]], y[permutation[i]], 0, 1};
+    orderPolygon(v, v + 5);
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(v[i].x == x[i] && v[i].y == y[i]) << i;
   } while (std::next_permutation(permutation.begin(), permutation.end()));
 }
 
@@ -155,19 +143,17 @@ struct Canvas {
   void fill(Vec4 a, Vec4 b, Vec4 c, std::uint32_t colour) {
     fillTriangle(a, b, c, bitmap, depth.data(), colour);
   }
-  std::set<Pixel> covered() const {
-    std::set<Pixel> out;
-    for (int i = 0; i < 256; ++i) {
-      if (pixels[i] != 0) out.insert({i % 16, i / 16});
-    }
-    return out;
-  }
 };
 
+// The pixels one triangle covers on a fresh canvas.
 std::set<Pixel> coverage(Vec4 a, Vec4 b, Vec4 c) {
   Canvas canvas;
   canvas.fill(a, b, c, 1);
-  return canvas.covered();
+  std::set<Pixel> out;
+  for (int i = 0; i < 256; ++i) {
+    if (canvas.pixels[i] != 0) out.insert({i % 16, i / 16});
+  }
+  return out;
 }
 
 TEST(FillTriangle, CoverageRuleInAnyVertexOrder) {
@@ -225,14 +211,13 @@ TEST(FillTriangle, NearerKeyWinsInEitherOrderAndEqualKeysKeepTheFirst) {
 
 TEST(FillTriangle, KeysStartAtTheEdgeWithoutHorizontalPrestep) {
   Canvas canvas;
-  // Keys 1 / z: -2 on the left edge, -4 at the right vertex, -0.25 a column.
-  canvas.fill({0.5f, 0, -0.5f, 1}, {8.5f, 0, -0.25f, 1}, {0.5f, 8, -0.5f, 1}, 7);
-  for (int x = 1; x <= 8; ++x) {
-    EXPECT_EQ(canvas.depth[x], -2.0f - 0.25f * static_cast<float>(x - 1)) << x;
-  }
-  // Row 1 spans columns 1..7: the right edge is at 7.5 with key -3.75.
-  for (int x = 1; x <= 7; ++x) {
-    EXPECT_EQ(canvas.depth[16 + x], -2.0f - 0.25f * static_cast<float>(x - 1)) << x;
+  // Keys 1 / z: -2, -8 and -4 at the corners. Row r spans columns 1 .. 8 - r from the
+  // left edge's key, -2 - r / 4 (no horizontal prestep), falling by 0.75 a column.
+  canvas.fill({0.5f, 0, -0.5f, 1}, {8.5f, 0, -0.125f, 1}, {0.5f, 8, -0.25f, 1}, 7);
+  for (int r = 0; r < 8; ++r) {
+    for (int x = 1; x <= 8 - r; ++x) {
+      EXPECT_EQ(canvas.depth[r * 16 + x], -2.0f - 0.25f * r - 0.75f * (x - 1)) << x << "," << r;
+    }
   }
   EXPECT_TRUE(canvas.pixels[0] == 0 && canvas.pixels[9] == 0 && canvas.pixels[16 + 8] == 0);
   EXPECT_TRUE(canvas.pixels[7 * 16 + 1] == 7 && canvas.pixels[8 * 16 + 1] == 0);
@@ -269,14 +254,8 @@ TEST(MeshRenderer, ViewportAndFacingRules) {
   EXPECT_TRUE(corner.x == 319 && corner.y == 239 && corner.z == -0.5f);
   const math::Vec4 shifted = toViewport({-0.5f, 0.25f, 0, 1}, 10, 20, 100, 111);
   EXPECT_TRUE(shifted.x == 102.5f && shifted.y == 13.375f);  // 0.25 * 10 + 100, 0.375 * 9 + 10
-  const std::pair<float, bool> facing[] = {{0.0f, true},
-                                           {1.0f, true},
-                                           {1.0000001f, true},
-                                           {-0.5f, true},
-                                           {0x1p-149f, false},
-                                           {0.99999994f, false},
-                                           {std::numeric_limits<float>::quiet_NaN(), false}};
-  for (const auto& [d, kept] : facing) EXPECT_EQ(facingKept(d), kept) << d;
+  for (const float d : {0.0f, 1.0f, 1.0000001f, -0.5f}) EXPECT_TRUE(facingKept(d)) << d;
+  for (const float d : {0x1p-149f, 0.99999994f, kNan}) EXPECT_FALSE(facingKept(d)) << d;
 }
 
 TEST(MeshRenderer, CullingAndHeadLightColour) {
@@ -287,9 +266,9 @@ TEST(MeshRenderer, CullingAndHeadLightColour) {
   frame.draw(square(1, -3), kSquare, 2.5f, 1.0f, 0.0f);
   EXPECT_EQ(frame.at(160, 120), 0x01FFFF00u);  // saturated
   // Clockwise from the eye with the third vertex straight ahead: d = 1, drawn,
-  // unlit because its normal points away from the light.
+  // unlit because its normal points away from the light: max(0, N.z), whatever the factors.
   Frame alongView;
-  alongView.draw({{-1, -1, -3}, {-1, 1, -3}, {0, 0, -3}}, {0, 1, 2});
+  alongView.draw({{-1, -1, -3}, {-1, 1, -3}, {0, 0, -3}}, {0, 1, 2}, -1, -1, -1);
   EXPECT_EQ(alongView.at(150, 120), 0x01000000u);
   // Third vertex off the axis: 0 < d < 1, culled; the other winding is drawn.
   Frame culled;
@@ -310,10 +289,38 @@ TEST(MeshRenderer, CutsAtTheNearPlaneAndSkipsNonFiniteCorners) {
   const float nearest = *std::min_element(frame.renderer.depth.begin(), frame.renderer.depth.end());
   EXPECT_TRUE(nearest < -1.0e5f && nearest >= 1.0f / kDepthNearZ);  // keys towards 1 / -2^-23
   Frame broken;
-  const float inf = std::numeric_limits<float>::infinity();
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  broken.draw({{0, 0, -3}, {inf, 0, -3}, {0, 1, -3}, {nan, 0, -3}}, {0, 1, 2, 0, 2, 3, 3, 1, 2});
+  broken.draw({{0, 0, -3}, {kInf, 0, -3}, {0, 1, -3}, {kNan, 0, -3}}, {0, 1, 2, 0, 2, 3, 3, 1, 2});
   EXPECT_EQ(broken.drawn(), 0);
+}
+
+TEST(FillTriangleFast, SameBitsAsTheReference) {
+  // Depths of whole triangles parallel to the screen (one key per span), including
+  // -inf, whose key is -0, and 0, whose key is -inf.
+  const float flat[] = {-0.5f, -0.25f, -0.9999f, -kInf, 0.0f};
+  for (int variant = 0; variant < 3; ++variant) {
+    testing::expectSameOnEveryPath("variant " + std::to_string(variant), [&] {
+      std::mt19937 random(variant);
+      std::uniform_real_distribution<float> position(-2.0f, 41.0f), depth(-1.0f, -0.1f),
+          stored(-4.0f, 1.0f);
+      std::vector<std::uint32_t> pixels(40 * 40, 0);
+      std::vector<float> depths(pixels.size());
+      for (float& d : depths) d = variant == 0 ? 0.0f : stored(random);  // positive: keys lose
+      display::Bitmap target{pixels.data(), 40, 40};
+      for (std::uint32_t n = 0; n < 300; ++n) {
+        math::Vec4 v[3];
+        const float z = n % 2 == 0 ? flat[n / 2 % std::size(flat)] : 0;
+        for (math::Vec4& p : v) {
+          // Inside the target up to the exclusive right and bottom edges.
+          p = {std::clamp(position(random), 0.0f, 39.0f), std::clamp(position(random), 0.0f, 39.0f),
+               n % 2 == 0 ? z : depth(random), 1};
+        }
+        fillTriangle(v[0], v[1], v[2], target, depths.data(), n + 1);
+      }
+      testing::Words out = pixels;
+      testing::appendWords(out, depths);
+      return out;
+    });
+  }
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // A scriptable fake platform for tests: records every call, fails any step on request.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -43,25 +43,21 @@ class RecordingPlatform final : public platform::WindowSystem,
     std::lock_guard lock(recordMutex_);
     calls.push_back(text.str());
   }
-  // Records, then fails if `step` is in `failing`.
+  // Records, then fails if `name` is in `failing`.
   template <typename... Parts>
   platform::Result step(const std::string& name, const Parts&... parts) {
     record(name, parts...);
     return fails(name) ? platform::kFailed : platform::kOk;
   }
-  // Calls whose text starts with `prefix`, in order; the index of the first, or -1.
-  std::vector<std::string> callsStartingWith(const std::string& prefix) const {
-    std::vector<std::string> out;
-    for (const auto& c : calls) {
-      if (c.rfind(prefix, 0) == 0) out.push_back(c);
-    }
-    return out;
+  // How many calls start with `prefix`; the index of the first, or -1.
+  long count(const std::string& prefix) const {
+    return std::count_if(calls.begin(), calls.end(),
+                         [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
   }
   int indexOf(const std::string& prefix) const {
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-      if (calls[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
-    }
-    return -1;
+    const auto found = std::find_if(calls.begin(), calls.end(),
+                                    [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    return found == calls.end() ? -1 : static_cast<int>(found - calls.begin());
   }
 
   std::vector<std::string> calls;
@@ -71,65 +67,51 @@ class RecordingPlatform final : public platform::WindowSystem,
   std::int32_t pitchPadding = 0;
   // The clock advances by `frameMs` at every flip or blit; `onPresent` is called
   // first with the number of pictures shown before.
-  std::uint32_t clockMs = 0;
-  std::uint32_t frameMs = 16;
-  std::function<void(RecordingPlatform&, std::uint64_t)> onPresent;
+  std::uint32_t clockMs = 0, frameMs = 16;
   std::uint64_t presents = 0;
-  std::deque<platform::Message> queue;  // pending window messages
+  std::function<void(RecordingPlatform&, std::uint64_t)> onPresent;
+  std::deque<platform::Message> queue;  // pending window messages, the quit message too
   bool escape = false;                  // reported (once) by the next Escape query
 
   // A back surface's memory, with 64 guard bytes of 0xAB before and after the
   // rows (and in each row's padding), to show that nothing is written outside.
   struct SurfaceMemory {
     static constexpr std::size_t kGuard = 64;
-    std::uint32_t width = 0, height = 0, bitsPerPixel = 32;
-    std::int32_t pitch = 0;
+    std::uint32_t width, height, bitsPerPixel;
+    std::int32_t pitch;
     std::vector<std::uint8_t> bytes;
     bool guardsIntact() const {
-      for (std::size_t i = 0; i < kGuard; ++i) {
-        if (bytes[i] != 0xAB || bytes[bytes.size() - 1 - i] != 0xAB) return false;
-      }
-      return true;
+      const auto guard = [](std::uint8_t b) { return b == 0xAB; };
+      return std::all_of(bytes.begin(), bytes.begin() + kGuard, guard) &&
+             std::all_of(bytes.end() - kGuard, bytes.end(), guard);
     }
-    template <typename Pixel>
-    Pixel at(std::uint32_t x, std::uint32_t y) const {
-      Pixel v = 0;
-      std::memcpy(&v, &bytes[kGuard + y * static_cast<std::size_t>(pitch) + sizeof v * x],
-                  sizeof v);
+    std::uint32_t pixel(std::uint32_t x, std::uint32_t y) const {  // 16 or 32 bits
+      std::uint32_t v = 0;
+      std::memcpy(&v, &bytes[kGuard + y * std::size_t(pitch) + bitsPerPixel / 8 * x],
+                  bitsPerPixel / 8);
       return v;
     }
-    std::uint32_t pixel32(std::uint32_t x, std::uint32_t y) const {
-      return at<std::uint32_t>(x, y);
-    }
-    std::uint16_t pixel16(std::uint32_t x, std::uint32_t y) const {
-      return at<std::uint16_t>(x, y);
-    }
   };
-  SurfaceMemory* backMemory = nullptr;  // of the most recent back surface
-  SurfaceMemory* newSurfaceMemory(std::uint32_t width, std::uint32_t height) {
-    auto& m = *memories_.emplace_back(new SurfaceMemory{});
-    m.width = width;
-    m.height = height;
-    m.bitsPerPixel = format.rgbBitCount == 16 ? 16 : 32;
-    m.pitch = static_cast<std::int32_t>(width * m.bitsPerPixel / 8) + pitchPadding;
-    m.bytes.assign(2 * SurfaceMemory::kGuard + std::size_t{height} * m.pitch, 0xAB);
-    return backMemory = &m;
-  }
-  void presented() {
+  SurfaceMemory* backMemory = nullptr;  // of the most recent back surface, while it lives
+  // Records a flip or blit and moves the clock on.
+  template <typename... Parts>
+  platform::Result presented(const Parts&... parts) {
+    record(parts...);
     if (onPresent) onPresent(*this, presents);
     ++presents;
     clockMs += frameMs;
+    return platform::kOk;
   }
 
   // Windows: a captioned window's outer size is the client size plus 3 pixels a
   // side and a 20-pixel caption; the client area sits at (1000, 500) on the screen.
   platform::CursorHandle loadArrowCursor() override {
     record("loadArrowCursor");
-    return 32512;
+    return 1;
   }
   bool registerClass(const platform::WindowClass& c) override {
-    if (step("registerClass", " ", c.className, " style=", c.style) != platform::kOk) return false;
-    return classes_.emplace(c.className, c.procedure).second;
+    return step("registerClass", " ", c.className, " style=", c.style) == platform::kOk &&
+           classes_.emplace(c.className, c.procedure).second;
   }
   bool unregisterClass(const char* name) override {
     record("unregisterClass ", name);
@@ -157,22 +139,18 @@ class RecordingPlatform final : public platform::WindowSystem,
   }
   bool destroyWindow(platform::WindowHandle window) override {
     record("destroyWindow ", window);
-    if (windows_.count(window) == 0) return false;
-    const platform::WindowProcedure procedure = windows_[window].first;
-    windows_.erase(window);
+    const auto found = windows_.find(window);
+    if (found == windows_.end()) return false;
+    const platform::WindowProcedure procedure = found->second.first;
+    windows_.erase(found);
     procedure(*this, window, platform::kMessageDestroy, 0, 0);
     return true;
   }
   bool peekMessage(platform::Message& message, bool remove) override {
     record(remove ? "peekMessage remove" : "peekMessage keep");
-    if (!queue.empty()) {
-      message = queue.front();
-      if (remove) queue.pop_front();
-      return true;
-    }
-    if (!quitPosted_) return false;
-    message = {0, platform::kMessageQuit, static_cast<std::uintptr_t>(quitCode_), 0};
-    quitPosted_ = !remove;
+    if (queue.empty()) return false;
+    message = queue.front();
+    if (remove) queue.pop_front();
     return true;
   }
   void translateMessage(const platform::Message& m) override {
@@ -180,13 +158,13 @@ class RecordingPlatform final : public platform::WindowSystem,
   }
   std::intptr_t dispatchMessage(const platform::Message& m) override {
     record("dispatchMessage ", m.message);
-    if (windows_.count(m.window) == 0) return 0;
-    return windows_[m.window].first(*this, m.window, m.message, m.wParam, m.lParam);
+    const auto found = windows_.find(m.window);
+    if (found == windows_.end()) return 0;
+    return found->second.first(*this, m.window, m.message, m.wParam, m.lParam);
   }
   void postQuitMessage(int exitCode) override {
     record("postQuitMessage ", exitCode);
-    quitPosted_ = true;
-    quitCode_ = exitCode;
+    queue.push_back({0, platform::kMessageQuit, static_cast<std::uintptr_t>(exitCode), 0});
   }
   bool escapePressed() override { return std::exchange(escape, false); }
   void showCursor(bool show) override { record("showCursor ", show ? 1 : 0); }
@@ -225,9 +203,6 @@ class RecordingPlatform final : public platform::WindowSystem,
   std::map<std::string, platform::WindowProcedure> classes_;
   std::map<platform::WindowHandle, std::pair<platform::WindowProcedure, platform::Rect>> windows_;
   platform::WindowHandle nextWindow_ = 100;
-  bool quitPosted_ = false;
-  int quitCode_ = 0;
-  std::vector<std::unique_ptr<SurfaceMemory>> memories_;
   std::mutex recordMutex_;
   std::map<platform::ThreadHandle, std::thread> threads_;
   platform::ThreadHandle nextThread_ = 1;
