@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running Quarvel need on Debian, skipping what is there.
-# Usage: scripts/setup.sh [--ci] [--web]
-#   --ci adds clang 14, the virtual X server and its tools; --web gives only what the browser build needs.
+# Usage: scripts/setup.sh [--ci] [--clang] [--web]
+#   --ci adds clang 14, the virtual X server and its tools; --clang adds clang 14 alone;
+#   --web gives only what the browser build needs.
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
@@ -10,8 +11,9 @@ extra=()
 for option in "$@"; do
   case "$option" in
     --ci) extra+=(clang-14 xvfb xauth xdotool x11-utils x11-apps python3) ;;
+    --clang) extra+=(clang-14) ;;
     --web) packages=(cmake ninja-build emscripten python3) ;;
-    *) echo "usage: scripts/setup.sh [--ci] [--web]" >&2; exit 2 ;;
+    *) echo "usage: scripts/setup.sh [--ci] [--clang] [--web]" >&2; exit 2 ;;
   esac
 done
 packages+=("${extra[@]}")
