@@ -59,10 +59,8 @@ class ScriptedSound final : public platform::SoundSystem, public platform::Sound
   void unprepare() override { preparedBytes = 0; }
   void close() override { open = false; }
 
-  bool open = false;
-  bool playing = false;
-  std::uint32_t preparedBytes = 0;
-  std::uint32_t position = 0;
+  bool open = false, playing = false;
+  std::uint32_t preparedBytes = 0, position = 0;
 };
 
 TEST(SoundOutput, WorkerRendersTheBlocksTheDeviceLeftBehindAndEndsBeforeTheRelease) {
@@ -94,13 +92,9 @@ TEST(SoundOutput, WorkerRendersTheBlocksTheDeviceLeftBehindAndEndsBeforeTheRelea
     EXPECT_FALSE(engineState().threadFinished.load());
   }
   const EngineState& state = engineState();
-  EXPECT_TRUE(state.threadFinished.load());
-  EXPECT_EQ(state.worker, 0u);
-  EXPECT_EQ(state.device, nullptr);
-  EXPECT_EQ(state.currentSong, nullptr);
-  EXPECT_EQ(pcmRing().samples, nullptr);
-  EXPECT_FALSE(sound.open);
-  EXPECT_FALSE(sound.playing);
+  EXPECT_TRUE(state.threadFinished.load() && state.worker == 0u && state.device == nullptr);
+  EXPECT_TRUE(state.currentSong == nullptr && pcmRing().samples == nullptr);
+  EXPECT_FALSE(sound.open || sound.playing);
 }
 
 TEST(SoundOutput, WhatTheDevicePlaysEqualsTheOfflineRenderingAlsoWhenPlayedAgain) {
