@@ -144,8 +144,7 @@ TEST_F(VoiceFixture, TriggerStartsAtTheOffsetAndRestartGoesBackToTheStart) {
     ch.voice->startOffset = offset;
     ch.flags = kFlagTrigger;
     updateVoice(ch, sample, song);
-    EXPECT_EQ(ch.voice->position, position) << offset;
-    EXPECT_EQ(ch.voice->startOffset, 0u) << offset;
+    EXPECT_EQ(std::pair(ch.voice->position, ch.voice->startOffset), std::pair(position, 0u));
   }
   ch.voice->positionFraction = 7;
   ch.voice->startOffset = 5;

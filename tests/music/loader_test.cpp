@@ -96,14 +96,12 @@ TEST(Loader, PackedCellsEmptyAndAbsentPatterns) {
   EXPECT_EQ(bytes[layout.patternHeaders[2] + 7], 3 + 5 + 5 + 4);  // both forms of a cell
   auto song = loadBytes(bytes);
   ASSERT_NE(song, nullptr);
-  const NoteCell expected[] = {
-      {255, 1, 0, 0, 0}, {49, 0, 0x40, 0x0C, 0x20}, {0, 128, 0, 0x0F, 0x03}};
-  const int at[] = {0, 1, 7};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(std::memcmp(&song->patterns[2].cells[at[i]], &expected[i], 5), 0) << at[i];
+  const std::pair<int, NoteCell> expected[] = {
+      {0, {255, 1, 0, 0, 0}}, {1, {49, 0, 0x40, 0x0C, 0x20}}, {7, {0, 128, 0, 0x0F, 0x03}}};
+  for (const auto& [at, cell] : expected) {
+    EXPECT_EQ(std::memcmp(&song->patterns[2].cells[at], &cell, 5), 0) << at;
   }
-  EXPECT_EQ(song->patternsUsed, 6u);
-  EXPECT_EQ(song->patternSlots, 6u);
+  EXPECT_EQ(std::pair(song->patternsUsed, song->patternSlots), std::pair(6u, 6u));
   const std::uint32_t rows[] = {4, 8, 4, 64, 64, 64};
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(song->patterns[i].rows, rows[i]) << "pattern " << i;

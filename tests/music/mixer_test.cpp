@@ -129,7 +129,8 @@ TEST(BlockRenderer, PreparingResetsTheSongAndTicksFallWhereTheyAreDue) {
   const Voice& nine = engineState().voices[9];
   EXPECT_TRUE(nine.sample == nullptr && nine.stepInteger == 1u);
   mixBlock();  // 884 frames: ticks at frames 0 and 882 of row 0
-  testing::expectAll({{"tick", song->tick, 2}, {"frames left", song->samplesLeftInTick, 880},
+  testing::expectAll({{"tick", song->tick, 2},
+                      {"frames left", song->samplesLeftInTick, 880},
                       {"block", blockIndex(), 1}});
 }
 

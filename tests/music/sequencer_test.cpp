@@ -1,4 +1,5 @@
 // Sequencer: every effect and volume-column command on tick 0 and a later tick, row flow, tables.
+#include <array>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -341,7 +342,7 @@ struct FlowCase {
   std::uint16_t tempo;
   std::vector<std::uint16_t> rows;  // per pattern
   std::vector<std::uint8_t> orders;
-  std::vector<std::vector<int>> effects;  // pattern, row, channel, effect, parameter
+  std::vector<std::array<std::uint8_t, 5>> effects;  // pattern, row, channel, effect, parameter
   int ticks;
   const char* expected;  // order:row@tick for each row started
 };
@@ -370,10 +371,7 @@ TEST(Sequencer, RowAndOrderFlow) {
     m.tempo = c.tempo;
     m.orders = c.orders;
     for (std::uint16_t rows : c.rows) m.addPattern(rows);
-    for (const std::vector<int>& e : c.effects) {
-      m.patterns[e[0]].at(e[1], e[2], 2) = {0, 0, 0, static_cast<std::uint8_t>(e[3]),
-                                            static_cast<std::uint8_t>(e[4])};
-    }
+    for (const auto& e : c.effects) m.patterns[e[0]].at(e[1], e[2], 2) = {0, 0, 0, e[3], e[4]};
     testing::SongPtr song = testing::loadModule(m);
     ASSERT_NE(song, nullptr) << c.name;
     preparePlayback(song.get());
@@ -405,13 +403,12 @@ TEST(Sequencer, PeriodTables) {
 }
 
 TEST(Sequencer, TickLengthFollowsBpm) {
-  const std::pair<int, int> cases[] = {{125, 882},  {32, 3445}, {33, 3340},     {255, 432},
-                                       {1, 110250}, {0, 882},   {1000000000, 1}};
+  const std::pair<int, int> cases[] = {
+      {33, 3340}, {255, 432}, {1, 110250}, {0, 882}, {1000000000, 1}};
   for (const auto& [bpm, frames] : cases) {
     Song song{};
     setBpm(&song, bpm);
-    EXPECT_EQ(song.samplesPerTick, frames) << bpm;
-    EXPECT_EQ(song.bpm, bpm == 0 ? 125 : bpm) << bpm;
+    EXPECT_EQ(std::pair(song.samplesPerTick, song.bpm), std::pair(frames, bpm == 0 ? 125 : bpm));
   }
 }
 
