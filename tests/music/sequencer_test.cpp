@@ -136,9 +136,7 @@ void set(Rig& r, const std::string& text, const std::string& where) {
 // What a case does not name must keep its value.
 void expectState(Rig& r, const State& expected, const std::string& where) {
   const State actual = snapshot(r);
-  for (const auto& [name, value] : expected) {
-    EXPECT_EQ(actual.at(name), value) << where << ": " << name;
-  }
+  for (const auto& [name, value] : expected) EXPECT_EQ(actual.at(name), value) << where << name;
 }
 
 struct EffectCase {
@@ -320,12 +318,12 @@ void runCase(const EffectCase& c) {
   merge(expected, "pDelta=0 vDelta=0 flags=FV lastEffect=" + std::to_string(c.effect), name);
   merge(expected, c.row, name);
   processRow(&rig.song);
-  expectState(rig, expected, name + ", tick 0");
+  expectState(rig, expected, name + ", tick 0: ");
   expected = snapshot(rig);
   merge(expected, std::string("pDelta=0 vDelta=0 flags=F ") + c.later, name);
   rig.song.tick = c.tick;
   processTickEffects(&rig.song);
-  expectState(rig, expected, name + ", tick " + std::to_string(c.tick));
+  expectState(rig, expected, name + ", tick " + std::to_string(c.tick) + ": ");
 }
 
 TEST(Sequencer, EachCommandOnTickZeroAndALaterTick) {
