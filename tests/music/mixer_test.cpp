@@ -1,4 +1,4 @@
-// Mixer and block renderer: interpolation, loops, gain ramps, block timing, and the vector paths
+// Mixer and block renderer: loop edges, ramps cut short, block timing, and the vector paths
 // against the reference path (the same sums, voice states and PCM values).
 #include <bit>
 #include <limits>
@@ -63,59 +63,7 @@ class Mixer : public ::testing::Test {
     mixVoices(out.data(), frames);
     return out;
   }
-
-  static std::vector<float> lefts(int frames) {
-    const std::vector<float> both = mix(frames);
-    std::vector<float> l;
-    for (std::size_t i = 0; i < both.size(); i += 2) l.push_back(both[i]);
-    return l;
-  }
 };
-
-TEST_F(Mixer, InterpolatesLinearlyBetweenNeighbours) {
-  OwnedSample s({100, 200, -100, 0}, kLoopNone);
-  Voice& voice = play(s.sample);
-  voice.positionFraction = 0x80000000u;
-  voice.stepInteger = 0;
-  voice.stepFraction = 0xC0000000u;
-  EXPECT_EQ(mix(2), (std::vector<float>{150.0f, 0.0f, 125.0f, 0.0f}));  // 0.5, then 1.25
-  EXPECT_EQ(voice.position, 2u);
-  EXPECT_EQ(voice.positionFraction, 0u);
-}
-
-TEST_F(Mixer, StepOneThroughLoopsAndOneShots) {
-  // Runs of values (in tens) each mode plays from position 0 at step 1.0 over 30 values, loop
-  // 10..29. Ping-pong turns just below 30 (29 + 0xFFFFFFFF / 2^32 reads the guard: 290).
-  const struct {
-    std::uint8_t mode;
-    std::vector<std::pair<int, int>> runs;
-    int frames;
-    std::uint8_t direction;
-    std::uint32_t position;
-  } cases[] = {
-      {kLoopNone, {{0, 29}}, 40, kForward, 0},
-      {kLoopForward, {{0, 29}, {10, 29}, {10, 29}, {10, 29}}, 90, kForward, 10},
-      {kLoopPingPong, {{0, 29}, {29, 29}, {29, 11}, {10, 29}, {29, 29}}, 71, kBackward, 28},
-  };
-  for (const auto& c : cases) {
-    SetUp();
-    std::vector<std::int16_t> tens;  // 0, 10, 20, ...
-    for (int i = 0; i < 30; ++i) tens.push_back(static_cast<std::int16_t>(i * 10));
-    OwnedSample s(tens, c.mode, 10, 20);
-    Voice& voice = play(s.sample);
-    std::vector<float> expected;
-    for (const auto& [first, last] : c.runs) {
-      for (int i = first; first <= last ? i <= last : i >= last; i += first <= last ? 1 : -1) {
-        expected.push_back(static_cast<float>(i * 10));
-      }
-    }
-    expected.resize(c.frames, 0.0f);  // the one-shot is silent after its end
-    EXPECT_EQ(lefts(c.frames), expected) << int{c.mode};
-    EXPECT_EQ(voice.sample, c.mode == kLoopNone ? nullptr : &s.sample) << int{c.mode};
-    EXPECT_EQ(voice.direction, c.direction) << int{c.mode};
-    EXPECT_EQ(voice.position, c.position) << int{c.mode};
-  }
-}
 
 TEST_F(Mixer, AStepBeyondALoopLengthWrapsOntoTheLoop) {
   OwnedSample s({7, 9}, kLoopForward, 1, 1);  // from 0, three values a frame: 3 - 1 = 2 = 0 mod 1
@@ -134,38 +82,19 @@ TEST_F(Mixer, PingPongFromTheFirstValueNeverReadsBeforeIt) {
   voice.positionFraction = 1024;
   voice.stepInteger = 0;
   voice.stepFraction = 511;
-  for (float v : lefts(4)) EXPECT_NEAR(v, 5.0f, 0.001f);
+  for (float v : mix(4)) EXPECT_NEAR(v, 5.0f, 0.001f);
   EXPECT_EQ(voice.direction, kForward);
   EXPECT_EQ(voice.position, 0u);
 }
 
-TEST_F(Mixer, GainRampsTake128FramesFromWhereTheGainStands) {
+// Ramps from a settled gain are pinned by the whole-demo run; a target changed mid-ramp is not.
+TEST_F(Mixer, ANewTargetHalfWayThroughARampStartsFromWhereTheGainStands) {
   OwnedSample s(std::vector<std::int16_t>(64, 1000), kLoopForward, 0, 64);
-  Voice& voice = play(s.sample, 255, 0);
-  voice.currentLeft = 0;  // the gain was 0 until now
-  std::vector<float> up = lefts(64);
-  EXPECT_EQ(up[0], 0.0f);
-  EXPECT_EQ(up[32], 250.0f);
-  EXPECT_EQ(voice.rampFramesLeft, 64u);
-  EXPECT_EQ(voice.currentLeft, 32640);  // 0.5 x 255 x 256
-  up = lefts(136);
-  EXPECT_EQ(up[63], 1000.0f * 127.0f / 128.0f);
-  for (int i = 64; i < 136; ++i) ASSERT_EQ(up[i], 1000.0f) << i;
-  EXPECT_EQ(voice.currentLeft, 255 * 256);
-  EXPECT_EQ(voice.rampFramesLeft, 0u);
-
-  voice.leftGain = 0;  // down again from full gain, and a half ramp on the right
-  voice.rightGain = 128;
-  const std::vector<float> both = mix(130);
-  EXPECT_EQ(both[0], 1000.0f);
-  EXPECT_EQ(both[1], 0.0f);
-  EXPECT_EQ(both[2 * 128], 0.0f);
-  EXPECT_EQ(both[2 * 128 + 1], 1000.0f * (128.0f / 255.0f));
-
-  voice.leftGain = 255;  // a new target half-way through a ramp starts from where the gain stands
+  Voice& voice = play(s.sample, 0, 0);
+  voice.leftGain = 255;
   mix(64);
   voice.leftGain = 0;
-  EXPECT_EQ(lefts(1)[0], 500.0f);
+  EXPECT_EQ(mix(1)[0], 500.0f);
   EXPECT_EQ(voice.rampFramesLeft, 127u);
   EXPECT_EQ(voice.lastLeftTarget, 0);
 }
@@ -187,20 +116,15 @@ TEST(BlockRenderer, PreparingResetsTheSongAndTicksFallWhereTheyAreDue) {
   song->tick = 3;
   song->nextRow = 7;
   ASSERT_TRUE(preparePlayback(song.get()));
-  // clang-format off
-  testing::expectAll({{"speed", song->speed, 6}, {"global volume", song->globalVolume, 64},
-      {"tick", song->tick, 0}, {"next row", song->nextRow, -1}, {"next order", song->nextOrder, -1}});
-  // clang-format on
+  // The start from the defaults is pinned by the whole-demo run; here: what a run left behind.
+  testing::expectAll({{"tick", song->tick, 0}, {"next row", song->nextRow, -1}});
   EXPECT_EQ(reinterpret_cast<std::uintptr_t>(engineState().mixBuffer) % 16, 0u);
-  EXPECT_EQ(engineState().voices[9].sample, nullptr);
-  EXPECT_EQ(engineState().voices[9].stepInteger, 1u);
-  EXPECT_EQ(engineState().channels[0].voice, &engineState().voices[0]);
+  const Voice& nine = engineState().voices[9];
+  EXPECT_TRUE(nine.sample == nullptr && nine.stepInteger == 1u);
   mixBlock();  // 884 frames: ticks at frames 0 and 882 of row 0
   testing::expectAll({{"tick", song->tick, 2},
                       {"frames left", song->samplesLeftInTick, 880},
                       {"block", blockIndex(), 1}});
-  for (int i = 1; i < 100; ++i) mixBlock();
-  EXPECT_EQ(blockIndex(), 0u);  // a ring of 100 blocks
 }
 
 TEST(BlockRenderer, ReleasingTheSongClearsTheVoices) {

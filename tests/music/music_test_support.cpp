@@ -36,7 +36,6 @@ xmwriter::Module basicModule(int channels, int rows) {
   xmwriter::Sample sample;
   for (int i = 0; i < 64; ++i) sample.values.push_back(i < 32 ? 100 : -100);
   sample.loop = xmwriter::Loop::kForward;
-  sample.loopStart = 0;
   sample.loopLength = 64;
   instrument.samples.push_back(sample);
   m.instruments.push_back(instrument);

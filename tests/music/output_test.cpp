@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -41,7 +42,6 @@ struct TuneFile {
     EXPECT_TRUE(xmwriter::save(m, path));
   }
   ~TuneFile() { fs::remove_all(dir); }
-  const char* name() const { return path.c_str(); }
 };
 
 // A sound device whose play position the test sets by hand.
@@ -59,10 +59,8 @@ class ScriptedSound final : public platform::SoundSystem, public platform::Sound
   void unprepare() override { preparedBytes = 0; }
   void close() override { open = false; }
 
-  bool open = false;
-  bool playing = false;
-  std::uint32_t preparedBytes = 0;
-  std::uint32_t position = 0;
+  bool open = false, playing = false;
+  std::uint32_t preparedBytes = 0, position = 0;
 };
 
 TEST(SoundOutput, WorkerRendersTheBlocksTheDeviceLeftBehindAndEndsBeforeTheRelease) {
@@ -70,7 +68,7 @@ TEST(SoundOutput, WorkerRendersTheBlocksTheDeviceLeftBehindAndEndsBeforeTheRelea
   HeadlessPlatform headless;
   ScriptedSound sound;
   {
-    MusicPlayer player(tune.name(), sound, headless);
+    MusicPlayer player(tune.path.c_str(), sound, headless);
     for (std::uint32_t i = 0; i < 30; ++i) {  // sometimes the worker runs before the stop
       sound.position = i % 5 * kBlockBytes;
       ASSERT_TRUE(startPlayback(player.song()));
@@ -78,8 +76,7 @@ TEST(SoundOutput, WorkerRendersTheBlocksTheDeviceLeftBehindAndEndsBeforeTheRelea
       ASSERT_TRUE(stopOutput(player.song()));
     }
     ASSERT_TRUE(player.play());
-    EXPECT_EQ(sound.preparedBytes, 88400u * 4);
-    EXPECT_TRUE(sound.playing);
+    EXPECT_EQ(std::pair(sound.preparedBytes, sound.playing), std::pair(88400u * 4, true));
     EXPECT_EQ(blockIndex(), 0u);  // the whole ring is rendered before the device starts
 
     // (play position, block the worker stops at): never the playing one; a stall renders many
@@ -94,13 +91,9 @@ TEST(SoundOutput, WorkerRendersTheBlocksTheDeviceLeftBehindAndEndsBeforeTheRelea
     EXPECT_FALSE(engineState().threadFinished.load());
   }
   const EngineState& state = engineState();
-  EXPECT_TRUE(state.threadFinished.load());
-  EXPECT_EQ(state.worker, 0u);
-  EXPECT_EQ(state.device, nullptr);
-  EXPECT_EQ(state.currentSong, nullptr);
-  EXPECT_EQ(pcmRing().samples, nullptr);
-  EXPECT_FALSE(sound.open);
-  EXPECT_FALSE(sound.playing);
+  EXPECT_TRUE(state.threadFinished.load() && state.worker == 0u && state.device == nullptr);
+  EXPECT_TRUE(state.currentSong == nullptr && pcmRing().samples == nullptr);
+  EXPECT_FALSE(sound.open || sound.playing);
 }
 
 TEST(SoundOutput, WhatTheDevicePlaysEqualsTheOfflineRenderingAlsoWhenPlayedAgain) {
@@ -108,7 +101,7 @@ TEST(SoundOutput, WhatTheDevicePlaysEqualsTheOfflineRenderingAlsoWhenPlayedAgain
   std::vector<std::int16_t> played;
   {
     HeadlessPlatform headless;
-    MusicPlayer player(tune.name(), headless, headless);
+    MusicPlayer player(tune.path.c_str(), headless, headless);
     ASSERT_TRUE(player.play());
     headless.sleep(500);
     ASSERT_TRUE(player.play());  // from the beginning again
