@@ -106,9 +106,7 @@ TEST(DisplayPresent, FullScreenFlipsAndSkipsWhatCannotBeShown) {
   fake.calls.clear();
   EXPECT_FALSE(display.present());
   EXPECT_THAT(fake.calls, ElementsAre("restore primary", "restore back", "isLost primary"));
-  fake.calls.clear();
   display.clear(0x123456);
-  EXPECT_TRUE(fake.calls.empty());
   EXPECT_TRUE(display.pixels[0] == 0x123456 && display.pixels[76799] == 0x123456);
 }
 

@@ -106,16 +106,14 @@ class RecordingPlatform final : public platform::WindowSystem,
   // Windows: a captioned window's outer size is the client size plus 3 pixels a
   // side and a 20-pixel caption; the client area sits at (1000, 500) on the screen.
   platform::CursorHandle loadArrowCursor() override {
-    record("loadArrowCursor");
-    return 1;
+    return step("loadArrowCursor") == platform::kOk;
   }
   bool registerClass(const platform::WindowClass& c) override {
     return step("registerClass", " ", c.className, " style=", c.style) == platform::kOk &&
            classes_.emplace(c.className, c.procedure).second;
   }
   bool unregisterClass(const char* name) override {
-    record("unregisterClass ", name);
-    return classes_.erase(name) == 1;
+    return step("unregisterClass", " ", name) == platform::kOk && classes_.erase(name) == 1;
   }
   platform::Rect adjustWindowRect(platform::Rect client, std::uint32_t style,
                                   std::uint32_t exStyle) override {
