@@ -164,8 +164,7 @@ TEST(FillTriangle, CoverageRuleInAnyVertexOrder) {
   };
   const float z = -0.5f;
   const Case cases[] = {
-      // A square split along its diagonal: 10 + 6 pixels, none twice. Top and
-      // left edges are inclusive, bottom and right exclusive.
+      // A square split on its diagonal: 10 + 6 pixels, none twice; top and left edges count.
       {"upper left",
        {{{0, 0, z, 1}, {4, 0, z, 1}, {0, 4, z, 1}}},
        {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {0, 1}, {1, 1}, {2, 1}, {0, 2}, {1, 2}, {0, 3}}},
@@ -179,8 +178,7 @@ TEST(FillTriangle, CoverageRuleInAnyVertexOrder) {
       {"flat", {{{1, 5, z, 1}, {9, 5, z, 1}, {4, 5, z, 1}}}, {}},
       {"between two rows", {{{1, 10.2f, z, 1}, {9, 10.9f, z, 1}, {4, 10.5f, z, 1}}}, {}},
       {"edges round up to one column", {{{3.2f, 1, z, 1}, {3.8f, 1, z, 1}, {3.5f, 8, z, 1}}}, {}},
-      // z = 0 makes that vertex's key infinite; interpolated keys are infinite
-      // or NaN and never less than the cleared depth.
+      // z = 0: that key is infinite; the interpolated ones infinite or NaN, never below 0.
       {"key infinite", {{{4, 0, 0, 1}, {0, 8, z, 1}, {9, 8, z, 1}}}, {}},
   };
   for (const Case& c : cases) {
@@ -277,8 +275,7 @@ TEST(MeshRenderer, CullingAndHeadLightColour) {
 
 TEST(MeshRenderer, CutsAtTheNearPlaneAndSkipsNonFiniteCorners) {
   Frame frame;
-  // The slope y = z + 0.1 from far ahead to behind the eye: cut along the
-  // centre row, it fills the lower half of the screen.
+  // The slope y = z + 0.1 from far ahead to behind the eye, cut along the centre row: lower half.
   frame.draw({{-5, -4.9f, -5}, {5, -4.9f, -5}, {0, 1.1f, 1}}, {0, 1, 2});
   EXPECT_GT(frame.drawn(), 30000);
   EXPECT_TRUE(frame.at(160, 110) == 0 && frame.at(160, 200) != 0);

@@ -59,6 +59,14 @@ class RecordingPlatform final : public platform::WindowSystem,
                                     [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
     return found == calls.end() ? -1 : static_cast<int>(found - calls.begin());
   }
+  // The calls from the first that starts with `prefix` to the end, each followed by "; ".
+  std::string callsFrom(const std::string& prefix) const {
+    std::string out;
+    for (auto i = calls.begin() + std::max(indexOf(prefix), 0); i != calls.end(); ++i) {
+      out += *i + "; ";
+    }
+    return out;
+  }
 
   std::vector<std::string> calls;
   std::set<std::string> failing;
