@@ -1,6 +1,5 @@
 // The particle fountain: the sprite's size, rebirth, motion and its rounding, swing and spin,
 // and the sprite stamp, plain and on every vector path.
-#include <algorithm>
 #include <limits>
 #include <vector>
 
