@@ -1,5 +1,5 @@
 // The 2D passes: blob centres from the demo's random sequence, their motion, the field sum and
-// its threshold; channel arithmetic, covered ranges, the in-place blur's smear; the fast paths.
+// its threshold; channel arithmetic and covered ranges; the fast paths.
 #include <array>
 #include <cmath>
 #include <limits>
@@ -102,34 +102,6 @@ TEST(FramePasses, ChannelArithmeticAndCoveredRanges) {
   invertFrom(3, 0, invertView);
   invertFrom(0, 2, invertView);
   EXPECT_EQ(invert, (Pixels{0x007FFFu, 0xEDCBA9u, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0}));
-}
-
-TEST(BlurFrame, MatchesTheInPlaceColumnOrderBlurAndKeepsTheBorder) {
-  for (auto [w, h] : {std::pair{3u, 9u}, {9u, 3u}, {4u, 4u}, {37u, 23u}, {2u, 5u}, {5u, 2u}}) {
-    Pixels image(w * h);  // random, with junk in the top byte
-    DemoRandom random;
-    for (std::uint32_t& p : image) p = static_cast<std::uint32_t>(random.next()) * 0x2C3A1u;
-    Pixels expected = image;
-    display::Bitmap view{image.data(), w, h};
-    for (int pass = 0; pass < 2; ++pass) {  // the second pass strengthens the smear
-      // One channel at a time, in place, x outer: left and upper neighbours are blurred already.
-      for (std::uint32_t x = 1; x + 1 < w; ++x) {
-        for (std::uint32_t y = 1; y + 1 < h; ++y) {
-          std::uint32_t result = 0;
-          for (int shift : {16, 8, 0}) {
-            std::uint32_t sum = 0;
-            for (std::uint32_t i = 0; i < 9; ++i) {
-              sum += (expected[(y + i / 3 - 1) * w + x + i % 3 - 1] >> shift) & 0xFFu;
-            }
-            result |= std::min(sum / 9, 255u) << shift;
-          }
-          expected[y * w + x] = result;
-        }
-      }
-      blurFrame(view);
-      EXPECT_EQ(image, expected) << w << "x" << h << " pass " << pass;
-    }
-  }
 }
 
 TEST(FramePassesFast, SameBitsAsTheReference) {

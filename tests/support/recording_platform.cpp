@@ -7,7 +7,6 @@ namespace {
 using platform::kFailed;
 using platform::kOk;
 using platform::Result;
-using Memory = RecordingPlatform::SurfaceMemory;
 
 // One kind of object plays every device object, named by its part: "primary" and "back"
 // surfaces (a back surface of the given size has memory), the "clipper", the first interface
@@ -106,8 +105,8 @@ struct FakeObject final : platform::Surface,
 
   RecordingPlatform& host;
   std::string name;
-  std::uint32_t width, height;       // of a surface, or of a draw device's display mode
-  Memory memory;                     // of a back surface
+  std::uint32_t width, height;              // of a surface, or of a draw device's display mode
+  RecordingPlatform::SurfaceMemory memory;  // of a back surface
   std::unique_ptr<FakeObject> back;  // a primary's attached back buffer, or a device's clipper
 };
 

@@ -59,6 +59,14 @@ class RecordingPlatform final : public platform::WindowSystem,
                                     [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
     return found == calls.end() ? -1 : static_cast<int>(found - calls.begin());
   }
+  // The calls from the first that starts with `prefix` to the end, each followed by "; ".
+  std::string callsFrom(const std::string& prefix) const {
+    std::string out;
+    for (auto i = calls.begin() + std::max(indexOf(prefix), 0); i != calls.end(); ++i) {
+      out += *i + "; ";
+    }
+    return out;
+  }
 
   std::vector<std::string> calls;
   std::set<std::string> failing;
@@ -106,16 +114,14 @@ class RecordingPlatform final : public platform::WindowSystem,
   // Windows: a captioned window's outer size is the client size plus 3 pixels a
   // side and a 20-pixel caption; the client area sits at (1000, 500) on the screen.
   platform::CursorHandle loadArrowCursor() override {
-    record("loadArrowCursor");
-    return 1;
+    return step("loadArrowCursor") == platform::kOk;
   }
   bool registerClass(const platform::WindowClass& c) override {
     return step("registerClass", " ", c.className, " style=", c.style) == platform::kOk &&
            classes_.emplace(c.className, c.procedure).second;
   }
   bool unregisterClass(const char* name) override {
-    record("unregisterClass ", name);
-    return classes_.erase(name) == 1;
+    return step("unregisterClass", " ", name) == platform::kOk && classes_.erase(name) == 1;
   }
   platform::Rect adjustWindowRect(platform::Rect client, std::uint32_t style,
                                   std::uint32_t exStyle) override {
