@@ -257,8 +257,8 @@ TEST(MeshRenderer, ViewportAndFacingRules) {
 
 TEST(MeshRenderer, CullingAndHeadLightColour) {
   Frame frame;
-  frame.draw(square(1, -3), kSquare, 2.5f, 1.0f, 0.0f);
-  EXPECT_EQ(frame.at(160, 120), 0x01FFFF00u);  // saturated
+  frame.draw(square(1, -3), kSquare, 2.5f, 1.0f, -0.5f);
+  EXPECT_EQ(frame.at(160, 120), 0x01FFFF00u);  // saturated; a negative factor gives 0
   // Clockwise from the eye with the third vertex straight ahead: d = 1, drawn,
   // unlit because its normal points away from the light: max(0, N.z), whatever the factors.
   Frame alongView;

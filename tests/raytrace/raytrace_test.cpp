@@ -87,6 +87,14 @@ TEST(FindNearestHit, EdgeComparisons) {
   }
 }
 
+testing::Words trace(const CameraRayTable& rays, const RayScene& scene, std::uint32_t width,
+                     std::uint32_t height) {
+  testing::Words pixels = testing::noise(std::size_t{width} * height, width);
+  display::Bitmap frame{pixels.data(), width, height};
+  traceFrame(rays, scene, frame);
+  return pixels;
+}
+
 TEST(Trace, ShadingOnHandCheckedScenes) {
   struct Case {
     const char* name;
@@ -98,6 +106,9 @@ TEST(Trace, ShadingOnHandCheckedScenes) {
       // At (0, 0, 9) with the light at the eye: d = sp = 1; 230 * 0.5 + 100 + 25, and 100 + 25.
       {"head on", {{ahead}, {{{0, 0, 0}, {0.5f, 0, 0}}}}, 0xF07D7D, 0xF07D7D},
       {"white, capped at 255", {{ahead}, {{{0, 0, 0}, {1, 1, 1}}}}, 0xFFFFFF, 0xFFFFFF},
+      // 230 * 0x1.21642ap-2 rounds to 65 - 2^-17, so red's sum lies halfway between two
+      // floats: it rounds to even, 165, + 25 -> 190 (one float lower would give 189).
+      {"halfway", {{ahead}, {{{0, 0, 0}, {0x1.21642ap-2f, 0, 0}}}}, 0xBE7D7D, 0xBE7D7D},
       {"no lights: ambient only", {{ahead}, {}}, 0x191919, 0x191919},
       // A sphere behind the eye, beyond the light, still blocks it: no diffuse, no specular.
       {"shadowed", {{ahead, behind}, {{{0, 0, 0}, {0.5f, 0, 0}}}}, 0x191919, 0x191919},
@@ -111,18 +122,14 @@ TEST(Trace, ShadingOnHandCheckedScenes) {
     ASSERT_TRUE(hit) << c.name;
     EXPECT_TRUE(hit->colour == c.primary && hit->sphere == 0) << c.name << std::hex << hit->colour;
     EXPECT_EQ(tracePixel(kForward, c.scene), c.pixel) << c.name;
+    // The fast path's bounds on the specular power cannot settle "halfway": the scalar code
+    // must, also for a ray in a later lane.
+    const CameraRayTable rays = {{{0, 0, 0}, {0, 1, 0}}, kForward};
+    testing::expectSameOnEveryPath(c.name, [&] { return trace(rays, c.scene, 2, 1); });
   }
-  const RayScene bounce = cases[4].scene;
+  const RayScene bounce = cases[5].scene;
   EXPECT_EQ(traceReflected({{0, 0, 9}, {0, 0, -1}}, bounce, 0)->colour, 0x3E3E3Eu);
   EXPECT_EQ(tracePixel({{0, 0, 0}, {0, 1, 0}}, bounce), 0xABCDEFu);  // a miss leaves the pixel
-}
-
-testing::Words trace(const CameraRayTable& rays, const RayScene& scene, std::uint32_t width,
-                     std::uint32_t height) {
-  testing::Words pixels = testing::noise(std::size_t{width} * height, width);
-  display::Bitmap frame{pixels.data(), width, height};
-  traceFrame(rays, scene, frame);
-  return pixels;
 }
 
 TEST(TraceFrameFast, SameBitsAsTheReference) {
