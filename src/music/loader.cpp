@@ -393,9 +393,6 @@ bool parseXm(Song* song, Stream* stream, LoadError* error) {
 
   if (song->numInstruments != 0) song->instruments = new Instrument[song->numInstruments]{};
   for (std::uint16_t i = 0; i < song->numInstruments; ++i) {
-    for (Sample*& slot : song->instruments[i].samples) slot = &kEmptySample;
-  }
-  for (std::uint16_t i = 0; i < song->numInstruments; ++i) {
     if (!readInstrument(in, song->instruments[i], i + 1u, error)) return false;
   }
   return in.ok();
