@@ -206,7 +206,9 @@ TEST(Loader, MissingFileOrOperationsGiveNoSong) {
   partial.tell = nullptr;
   installFileOps(partial);  // only a whole table is installed
   EXPECT_EQ(fileOps().open, nullptr);
-  EXPECT_EQ(loadSong("no-such-module.xm"), nullptr);  // a cleared table opens nothing
+  LoadError error{};
+  EXPECT_EQ(loadSong("no-such-module.xm", &error), nullptr);  // a cleared table opens nothing
+  EXPECT_EQ(error.problem, LoadProblem::kCannotOpen);
   installMemoryFileOps();
   EXPECT_NE(fileOps().open, nullptr);
 }
