@@ -82,7 +82,12 @@ wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 step "unit tests under Wine"
 # Two at a time: every test that writes files names them after itself and its process.
-ctest --preset mingw -j2 >"$work/ctest.log" 2>&1 || { tail -60 "$work/ctest.log"; fail "unit tests under Wine"; }
+# A failing test gets one more try: on a loaded machine, a test that passes everywhere
+# else (and alone under Wine) has failed once under Wine. Every failure is printed,
+# and a fault that repeats still fails the check.
+ctest --preset mingw -j2 --output-on-failure --repeat until-pass:2 >"$work/ctest.log" 2>&1 ||
+  { grep -B2 -A40 -E "\*\*\*Failed|Failure" "$work/ctest.log" | head -150; fail "unit tests under Wine"; }
+grep -A30 -E "\*\*\*Failed|Failure" "$work/ctest.log" | head -60 || true
 tail -3 "$work/ctest.log"
 
 # --- the demo ----------------------------------------------------------------
