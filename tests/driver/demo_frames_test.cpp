@@ -25,12 +25,13 @@ struct SceneLog final : FrameObserver {
 };
 
 // Runs the whole demo from the data folder; returns what it printed.
-std::string runWhole(HeadlessPlatform& headless, FrameObserver* observer) {
+std::string runWhole(HeadlessPlatform& headless, FrameObserver* observer,
+                     const DemoOptions& options = {}) {
   effects::ParticleSystem::swing = 1.0f;  // its value at program start: this process runs it twice
   const auto previous = std::filesystem::current_path();
   std::filesystem::current_path(QUARVEL_DATA_DIR);
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(runDemo(headless.platform(), observer), 0);
+  EXPECT_EQ(runDemo(headless.platform(), observer, options), 0);
   std::filesystem::current_path(previous);
   return ::testing::internal::GetCapturedStdout();
 }
@@ -100,6 +101,28 @@ TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
   EXPECT_EQ(sound.size(), 2 * (ticks * 44100 / 60000));
   const std::uint64_t hash = hashOf(sound.data(), sound.size());
   EXPECT_EQ(hash, 0x5e10cf9b15636506ull) << "the sound is now 0x" << std::hex << hash;
+}
+
+// In a window at scale 2 the same pictures reach the screen, each pixel as a 2 x 2 block.
+TEST(DemoRun, AWindowAtScaleTwoShowsEveryPixelDoubled) {
+  std::vector<std::uint32_t> pictures[2];
+  for (const bool windowed : {false, true}) {
+    HeadlessPlatform headless;
+    headless.setFrameSink(
+        [&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t w, std::uint32_t h) {
+          if (index != 700) return;
+          pictures[windowed].assign(pixels, pixels + std::size_t{w} * h);
+          EXPECT_EQ(w, windowed ? 640u : 320u);
+          headless.pressEscape();
+        });
+    runWhole(headless, nullptr,
+             {.fullScreen = !windowed, .scale = windowed ? 2u : 1u, .dataFolders = {}});
+  }
+  ASSERT_TRUE(pictures[0].size() == 76800 && pictures[1].size() == 4 * 76800);
+  for (std::size_t i = 0; i < pictures[1].size(); ++i) {
+    const std::size_t x = i % 640 / 2, y = i / 640 / 2;
+    ASSERT_EQ(pictures[1][i], pictures[0][y * 320 + x]) << "window pixel " << i;
+  }
 }
 
 // One hash per presented frame at 20 frames per second (scenes 2, 3 and 4 start
