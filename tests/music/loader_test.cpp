@@ -185,18 +185,27 @@ TEST(Loader, HostileValuesAreReplacedOrRefused) {
   }
 }
 
-TEST(Loader, EveryTruncatedFileIsRefused) {
+TEST(Loader, EveryTruncatedFileIsRefusedSayingWhereItEnds) {
   xw::Module m = basicModule(2, 4);
   m.patterns[0].at(1, 1, 2) = {49, 1, 0x40, 4, 0x35};
   m.instruments.push_back(m.instruments[0]);
   m.instruments[1].samples[0] = ramp(30, true, xw::Loop::kPingPong, 4, 10);
   const std::vector<std::uint8_t> bytes = xw::write(m);
   ASSERT_NE(loadBytes(bytes), nullptr);
+  std::string reasons;  // each new reason once, as the cut moves through the file
   for (std::size_t length = 0; length < bytes.size(); ++length) {
     const std::vector<std::uint8_t> cut(bytes.begin(),
                                         bytes.begin() + static_cast<std::ptrdiff_t>(length));
-    EXPECT_EQ(loadBytes(cut), nullptr) << length;
+    LoadError error{};
+    EXPECT_EQ(loadBytes(cut, &error), nullptr) << length;
+    const std::string reason = describeLoadError(error) + "\n";
+    if (!reasons.ends_with(reason)) reasons += reason;
   }
+  EXPECT_EQ(reasons,
+            "not an XM file (it does not start with \"Extended Module: \")\n"
+            "the file ends inside the song header\nthe file ends inside pattern 0\n"
+            "the file ends inside instrument 1\nthe file ends inside sample 0 of instrument 1\n"
+            "the file ends inside instrument 2\nthe file ends inside sample 0 of instrument 2\n");
 }
 
 TEST(Loader, MissingFileOrOperationsGiveNoSong) {

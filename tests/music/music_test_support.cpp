@@ -12,13 +12,13 @@
 
 namespace quarvel::music::testing {
 
-SongPtr loadBytes(const std::vector<std::uint8_t>& bytes) {
+SongPtr loadBytes(const std::vector<std::uint8_t>& bytes, LoadError* error) {
   const std::filesystem::path dir = quarvel::testing::scratchDirectory();
   std::ofstream(dir / "module.xm", std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
   installMemoryFileOps();
-  SongPtr song(loadSong((dir / "module.xm").string().c_str()));
+  SongPtr song(loadSong((dir / "module.xm").string().c_str(), error));
   std::filesystem::remove_all(dir);
   return song;
 }

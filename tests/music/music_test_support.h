@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "music/loader.h"
 #include "music/playback.h"
 #include "music/song.h"
 #include "xmwriter/xm_writer.h"
@@ -19,7 +20,7 @@ struct SongDeleter {
 using SongPtr = std::unique_ptr<Song, SongDeleter>;
 
 // Loads module bytes through loadSong and the memory-file operations, from a scratch file.
-SongPtr loadBytes(const std::vector<std::uint8_t>& bytes);
+SongPtr loadBytes(const std::vector<std::uint8_t>& bytes, LoadError* error = nullptr);
 
 // Writes and loads a module built in code.
 SongPtr loadModule(const xmwriter::Module& module);

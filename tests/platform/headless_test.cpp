@@ -120,6 +120,8 @@ TEST(HeadlessMessages, QuitComesAfterOtherMessagesAndEscapeIsReportedOnce) {
   EXPECT_EQ(headless.dispatchMessage(m), 5);
   ASSERT_TRUE(headless.peekMessage(m, true) && m.message == kMessageQuit && m.wParam == 4);
   EXPECT_FALSE(headless.peekMessage(m, true));
+  const WindowHandle other = headless.createWindow({0, "c", "u", 0, 64, 48});
+  EXPECT_TRUE(other != 0 && other != window && headless.destroyWindow(other));
   EXPECT_TRUE(headless.destroyWindow(window) && !headless.destroyWindow(window));
   EXPECT_EQ(headless.dispatchMessage({window, kMessageClose, 0, 0}), 0);  // gone: no answer
   EXPECT_EQ(headless.clientRect(window), Rect{});
