@@ -133,6 +133,7 @@ TEST(BlockRenderer, ReleasingTheSongClearsTheVoices) {
   testing::SongPtr song = testing::loadModule(m);
   ASSERT_TRUE(preparePlayback(song.get()));
   mixBlock();
+  testing::loadModule(m).reset();  // releasing another song leaves this one's voices alone
   EXPECT_NE(engineState().voices[0].sample, nullptr);
   song.reset();  // no voice may point into the released samples
   for (const Voice& v : engineState().voices) EXPECT_EQ(v.sample, nullptr);
