@@ -142,6 +142,7 @@ TEST(Loader, HostileValuesAreReplacedOrRefused) {
   const std::size_t pattern = layout.patternHeaders[0], instrument = layout.instrumentHeaders[0];
   const std::size_t sample = layout.sampleHeaders[0][0];
   using Field = std::function<int(const Song&)>;
+  const auto refused = [](LoadProblem problem) { return -static_cast<int>(problem); };
   const Field length = [](const Song& s) { return s.songLength; };
   const Field bpm = [](const Song& s) { return s.defaultBpm; };
   const Field rows = [](const Song& s) { return static_cast<int>(s.patterns[0].rows); };
@@ -154,34 +155,36 @@ TEST(Loader, HostileValuesAreReplacedOrRefused) {
       // clang-format off
       {"song length 65535 is cut to 256", {{64, 0xFF}, {65, 0xFF}}, 256, length},
       {"restart beyond the song is 0", {{66, 2}}, 0, [](const Song& s) { return s.restartPosition; }},
-      {"33 channels", {{68, 33}}, -1, length},
-      {"257 patterns", {{70, 1}, {71, 1}}, -1, length},
-      {"129 instruments", {{72, 129}}, -1, length},
+      {"33 channels", {{68, 33}}, refused(LoadProblem::kTooManyChannels), length},
+      {"257 patterns", {{70, 1}, {71, 1}}, refused(LoadProblem::kTooManyPatterns), length},
+      {"129 instruments", {{72, 129}}, refused(LoadProblem::kTooManyInstruments), length},
       {"BPM 0 is 125", {{78, 0}}, 125, bpm},
       {"BPM 256 is 255", {{78, 0}, {79, 1}}, 255, bpm},
       {"an order naming pattern 255 adds empty patterns", {{80, 255}}, 256,
        [](const Song& s) { return s.patterns[255].rows == 64 ? s.patternSlots : 0; }},
-      {"header size beyond the file", {{60, 0xFF}, {61, 0xFF}, {62, 0xFF}, {63, 0x7F}}, -1, length},
+      {"header size beyond the file", {{60, 0xFF}, {61, 0xFF}, {62, 0xFF}, {63, 0x7F}},
+       refused(LoadProblem::kEndsInPattern), length},
       {"256 rows", {{pattern + 5, 0}, {pattern + 6, 1}}, 256, rows},
-      {"257 rows", {{pattern + 5, 1}, {pattern + 6, 1}}, -1, length},
+      {"257 rows", {{pattern + 5, 1}, {pattern + 6, 1}}, refused(LoadProblem::kTooManyRows), length},
       {"13 envelope points are 12", {{instrument + 225, 13}}, 12,
        [](const Song& s) { return s.instruments[0].volumePoints; }},
       {"13 panning points are 12", {{instrument + 226, 13}}, 12,
        [](const Song& s) { return s.instruments[0].panningPoints; }},
-      {"17 samples", {{instrument + 27, 17}}, -1, length},
+      {"17 samples", {{instrument + 27, 17}}, refused(LoadProblem::kTooManySamples), length},
       {"sample type 3 is ping-pong", {{sample + 14, 3}}, kLoopPingPong,
        [](const Song& s) { return s.instruments[0].samples[0]->loopMode; }},
       {"no loop: the loop start field is ignored", {{sample + 4, 5}, {sample + 14, 0}}, 0,
        [](const Song& s) { return s.instruments[0].samples[0]->loopStart; }},
-      {"sample data beyond the file", {{sample + 3, 0x7F}}, -1, length},
-      {"signature", {{9, 'm'}}, -1, length},
+      {"sample data beyond the file", {{sample + 3, 0x7F}}, refused(LoadProblem::kEndsInSample), length},
+      {"signature", {{9, 'm'}}, refused(LoadProblem::kNotXm), length},
       // clang-format on
   };
   for (const auto& c : cases) {
     std::vector<std::uint8_t> bytes = good;
     for (const auto& [at, value] : c.patches) bytes[at] = value;
-    auto song = loadBytes(bytes);
-    EXPECT_EQ(song ? c.field(*song) : -1, c.expected) << c.name;
+    LoadError error{};
+    auto song = loadBytes(bytes, &error);
+    EXPECT_EQ(song ? c.field(*song) : refused(error.problem), c.expected) << c.name;
   }
 }
 
