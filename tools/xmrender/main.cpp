@@ -33,8 +33,8 @@ constexpr const char* kUsage =
     "usage: xmrender IN.xm OUT.wav [--loops N] [--seconds S]\n"
     "       xmrender --info IN.xm\n"
     "Renders an XM module to a 44100 Hz 16-bit stereo WAV file with the demo's own player.\n"
-    "By default the song plays once: until it comes back to a row it has played, and then\n"
-    "at most 1 s more while its last notes ring out.\n"
+    "By default the song plays once: until it plays again, in the same order, rows it has\n"
+    "played, and then at most 1 s more while its last notes ring out.\n"
     "  --loops N     N passes of the song instead of one\n"
     "  --seconds S   a fixed length of S seconds (with --loops, whichever ends first)\n"
     "  --info        what the module holds, and how long one pass lasts\n";
@@ -191,7 +191,7 @@ int printInfo(const char* path) {
             << "tempo:        " << song->defaultTempo << " ticks per row, " << song->defaultBpm
             << " BPM\n"
             << "length:       "
-            << (pass.empty() ? "more than 6 hours (it never comes back to a row it played)"
+            << (pass.empty() ? "more than 6 hours (its rows do not repeat before then)"
                              : formatTime(pass[0].frames) + " (one pass)")
             << "\n";
   freeSong(song);
@@ -228,8 +228,8 @@ int render(const Options& o) {
     ends = quarvel::tools::measurePasses(probe, passes, o.seconds ? secondsFrames : kMaxFrames);
     freeSong(probe);
     if (ends.size() < passes && !o.seconds) {
-      std::cerr << "xmrender: '" << o.input << "' does not come back to a row it played within "
-                << "6 hours (a pattern loop without end?); give --seconds\n";
+      std::cerr << "xmrender: '" << o.input
+                << "' does not repeat its rows within 6 hours; give --seconds\n";
       return 1;
     }
   }
