@@ -46,6 +46,13 @@ Module song(std::vector<std::uint8_t> orders, const std::vector<std::uint16_t>& 
   return m;
 }
 
+// The left value of stereo frame `frame` of a 16-bit WAV file's data.
+std::int16_t left(const std::string& wav, std::size_t frame) {
+  const std::size_t at = 44 + frame * 4;
+  return static_cast<std::int16_t>(static_cast<std::uint8_t>(wav[at]) |
+                                   static_cast<std::uint8_t>(wav[at + 1]) << 8);
+}
+
 struct Effect {
   int pattern, row, channel;
   std::uint8_t effect, parameter;
@@ -126,6 +133,46 @@ TEST(XmRender, SecondsFixTheLengthOrEndTheLoops) {
   EXPECT_EQ(readFile(folder.dir / "out.wav").size(), 44 + 4 * 22050u);
   ASSERT_EQ(folder.render("in.xm out.wav --loops 3 --seconds 0.1"), 0);
   EXPECT_EQ(readFile(folder.dir / "out.wav").size(), 44 + 4 * 4410u);
+}
+
+TEST(XmRender, TheLastRowIsHeldWhileItsNotesDieAwayOrFadeAfterOneSecond) {
+  // Row 0 starts a looped note, row 1 releases it: with a volume envelope held at 64 the
+  // fade-out (1024, 2048 per tick) takes fadeVolume from 65536 to 0 in 32 ticks: 3 in row 1,
+  // the other 29 in the ring-out. On a ring-out tick with fadeVolume 2048k the voice volume
+  // is truncate(255k / 64), the left gain truncate(volume x 128 / 255).
+  Module released = song({0}, {2}, true);
+  released.patterns[0].at(1, 0, 2).note = kKeyOff;
+  Instrument& instrument = released.instruments[0];
+  instrument.volumeEnvelope.points = {{0, 64}, {4, 64}};
+  instrument.volumeEnvelope.sustain = true;
+  instrument.fadeout = 1024;
+  const Folder folder;
+  folder.save(write(released));
+  ASSERT_EQ(folder.render("in.xm out.wav"), 0);
+  std::string wav = readFile(folder.dir / "out.wav");
+  // Ring-out tick 28 sets the gains to 0; the 128-frame ramp down then ends the sound.
+  const std::size_t ringOut = (wav.size() - 44) / 4 - 2 * kRow;
+  EXPECT_GT(ringOut, 28 * 882u);
+  EXPECT_LE(ringOut, 28 * 882u + 128);
+  // Mid-tick, past the ramp: 8000 x 55 / 255 at k = 28, then lower on every tick down to
+  // 8000 x 1 / 255 at k = 1.
+  const auto midTick = [&](std::size_t tick) { return left(wav, 2 * kRow + tick * 882 + 441); };
+  EXPECT_EQ(midTick(0), 1725);
+  EXPECT_EQ(midTick(27), 31);
+  for (std::size_t tick = 1; tick < 28; ++tick) {
+    EXPECT_LT(midTick(tick), midTick(tick - 1)) << "ring-out tick " << tick;
+  }
+
+  // A note held with no release still sounds after 1 s: it fades to 0 over the last 50 ms.
+  folder.save(write(song({0}, {4, 2}, true)));
+  ASSERT_EQ(folder.render("in.xm out.wav"), 0);
+  wav = readFile(folder.dir / "out.wav");
+  ASSERT_EQ(wav.size(), 44 + 4 * (4 * kRow + 44100));
+  const std::size_t fade = 4 * kRow + 44100 - 2205;
+  EXPECT_EQ(left(wav, fade - 1), 1976);  // 8000 x 63 / 255
+  EXPECT_EQ(left(wav, fade), 1976);
+  EXPECT_EQ(left(wav, fade + 1102), 988);
+  EXPECT_EQ(left(wav, fade + 2204), 0);
 }
 
 TEST(XmRender, InfoTellsWhatTheModuleHoldsAndHowLongItPlays) {
