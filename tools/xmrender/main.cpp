@@ -1,7 +1,9 @@
 // xmrender: renders a module to a 44100 Hz 16-bit stereo WAV file through the block renderer,
 // or tells what a module holds.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,13 +30,15 @@ constexpr std::uint32_t kRate = 44100;
 constexpr double kMaxSeconds = 6.0 * 3600.0;  // keeps the WAV below its 4 GiB size limit
 constexpr std::uint64_t kMaxFrames = static_cast<std::uint64_t>(kMaxSeconds) * kRate;
 constexpr std::uint64_t kRingOutFrames = kRate;  // at most 1 s after the last pass
+constexpr std::size_t kFadeFrames = kRate / 20;  // a ring-out still sounding fades over 50 ms
 
 constexpr const char* kUsage =
     "usage: xmrender IN.xm OUT.wav [--loops N] [--seconds S]\n"
     "       xmrender --info IN.xm\n"
     "Renders an XM module to a 44100 Hz 16-bit stereo WAV file with the demo's own player.\n"
-    "By default the song plays once: until it comes back to a row it has played, and then\n"
-    "at most 1 s more while its last notes ring out.\n"
+    "By default the song plays once: until it plays again, in the same order, rows it has\n"
+    "played; then its last row is held with no new rows for at most 1 s while the notes\n"
+    "ring out.\n"
     "  --loops N     N passes of the song instead of one\n"
     "  --seconds S   a fixed length of S seconds (with --loops, whichever ends first)\n"
     "  --info        what the module holds, and how long one pass lasts\n";
@@ -191,21 +195,51 @@ int printInfo(const char* path) {
             << "tempo:        " << song->defaultTempo << " ticks per row, " << song->defaultBpm
             << " BPM\n"
             << "length:       "
-            << (pass.empty() ? "more than 6 hours (it never comes back to a row it played)"
+            << (pass.empty() ? "more than 6 hours (its rows do not repeat before then)"
                              : formatTime(pass[0].frames) + " (one pass)")
             << "\n";
   freeSong(song);
   return 0;
 }
 
-// Ticks the render may still run before the song stands still and its last notes ring out.
-// The tick operation takes no context, so the count lives here.
-std::uint64_t gTicksLeft = 0;
+// The tick operation takes no context, so the render's tick plan lives here.
+struct TickPlan {
+  std::uint64_t songTicks = 0;  // tick operations of the song before its last pass ends
+  std::int32_t heldTick = 1;    // the tick number the held last row runs next
+};
+TickPlan gTicks;
 
-void tickUntilPassEnd(Song* song) {
-  if (gTicksLeft == 0) return;
-  --gTicksLeft;
-  tickUpdate(song);
+// The song's ticks, then its last row held: as a pattern delay holds a row, its tick effects,
+// envelopes, fade-out and vibrato go on, and no row comes after it.
+void tickThenHoldLastRow(Song* song) {
+  if (gTicks.songTicks > 0) {
+    --gTicks.songTicks;
+    gTicks.heldTick = song->tick + 1;
+    tickUpdate(song);
+    return;
+  }
+  song->tick = gTicks.heldTick++;
+  processTickEffects(song);
+}
+
+// Gives the frames of `pcm` (the ring-out, interleaved stereo) to keep: up to its last sound,
+// or all of it when sound reaches its last kFadeFrames, which then fade to zero.
+std::size_t finishRingOut(std::vector<std::int16_t>& pcm) {
+  const std::size_t frames = pcm.size() / 2;
+  const std::size_t fade = std::min(kFadeFrames, frames);
+  const auto fadeStart = pcm.end() - static_cast<std::ptrdiff_t>(fade * 2);
+  if (std::any_of(fadeStart, pcm.end(), [](std::int16_t v) { return v != 0; })) {
+    const auto last = static_cast<std::int32_t>(fade) - 1;  // gains run from last/last to 0
+    for (std::size_t i = 0; i < fade * 2; ++i) {
+      const std::int32_t gain = last - static_cast<std::int32_t>(i / 2);
+      std::int16_t& value = fadeStart[static_cast<std::ptrdiff_t>(i)];
+      value = static_cast<std::int16_t>(value * gain / std::max(last, 1));
+    }
+    return frames;
+  }
+  std::size_t kept = frames;
+  while (kept > 0 && pcm[kept * 2 - 1] == 0 && pcm[kept * 2 - 2] == 0) --kept;
+  return kept;
 }
 
 bool writePcm(std::FILE* out, const std::int16_t* samples, std::size_t frames) {
@@ -228,8 +262,8 @@ int render(const Options& o) {
     ends = quarvel::tools::measurePasses(probe, passes, o.seconds ? secondsFrames : kMaxFrames);
     freeSong(probe);
     if (ends.size() < passes && !o.seconds) {
-      std::cerr << "xmrender: '" << o.input << "' does not come back to a row it played within "
-                << "6 hours (a pattern loop without end?); give --seconds\n";
+      std::cerr << "xmrender: '" << o.input
+                << "' does not repeat its rows within 6 hours; give --seconds\n";
       return 1;
     }
   }
@@ -239,7 +273,7 @@ int render(const Options& o) {
   if (ends.size() == passes) {
     body = ends.back().frames;
     tail = kRingOutFrames;
-    gTicksLeft = ends.back().ticks;
+    gTicks = {ends.back().ticks, 1};
     if (o.seconds) {
       tail = secondsFrames > body ? std::min(tail, secondsFrames - body) : 0;
       body = std::min(body, secondsFrames);
@@ -254,7 +288,7 @@ int render(const Options& o) {
     freeSong(song);
     return 1;
   }
-  if (ends.size() == passes) song->tickOperation = tickUntilPassEnd;
+  if (ends.size() == passes) song->tickOperation = tickThenHoldLastRow;
   preparePlayback(song);
 
   std::vector<std::uint8_t> header = quarvel::tools::wavHeader(0, kRate);
@@ -276,11 +310,9 @@ int render(const Options& o) {
     bar.update(rendered / kRate);
   }
   bar.finish();
-  // The ring-out ends where its sound does.
-  std::size_t kept = ringOut.size();
-  while (kept >= 2 && ringOut[kept - 1] == 0 && ringOut[kept - 2] == 0) kept -= 2;
-  ok = ok && writePcm(out, ringOut.data(), kept / 2);
-  header = quarvel::tools::wavHeader(static_cast<std::uint32_t>(body + kept / 2), kRate);
+  const std::size_t kept = finishRingOut(ringOut);
+  ok = ok && writePcm(out, ringOut.data(), kept);
+  header = quarvel::tools::wavHeader(static_cast<std::uint32_t>(body + kept), kRate);
   ok = ok && std::fseek(out, 0, SEEK_SET) == 0 &&
        std::fwrite(header.data(), 1, header.size(), out) == header.size();
   if (std::fclose(out) != 0) ok = false;
