@@ -1,4 +1,4 @@
-// The browser build's entry point: the web backend, the demo, the page's statistics line.
+// The browser build's entry point: the web backend, the demo, the page's statistics line, and watching again.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -11,7 +11,7 @@ namespace {
 
 using quarvel::driver::Scene;
 
-// A frame's cost is the page time between two drawn frames less the time the
+// A frame's cost is the demo time between two drawn frames less the time the
 // frame loop spent waiting (for the animation frame, or the audio worker's
 // turns). Once a second the page gets one line: frames drawn, the current
 // scene, the audio bytes played, the median cost in the current scene; then
@@ -72,11 +72,15 @@ class PageStats final : public quarvel::driver::FrameObserver {
 
 }  // namespace
 
+// Each showing gets a fresh backend, so picture and music start from the beginning.
 int main() {
-  quarvel::platform::web::WebPlatform page;
-  PageStats stats(page);
-  const int result = quarvel::driver::runDemo(page.platform(), &stats);
-  stats.show(true);
-  page.demoEnded();
+  int result = 0;
+  do {
+    quarvel::platform::web::WebPlatform page;
+    PageStats stats(page);
+    result = quarvel::driver::runDemo(page.platform(), &stats);
+    stats.show(true);
+    page.demoEnded();
+  } while (result == 0 && quarvel::platform::web::waitToWatchAgain());
   return result;
 }
