@@ -31,6 +31,7 @@ import time
 import urllib.request
 import wave
 
+import numpy
 import websocket
 from PIL import Image
 
@@ -482,6 +483,21 @@ def check_hidden_in_scene_2(page, base):
     page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
 
 
+def sound_near(heard, position, music, reach):
+    """Like sound_match, within `reach` frames of where the position says: in
+    the first seconds of a sound context, Chromium's position and the samples a
+    tap has seen may disagree by more than a few render quanta."""
+    h = numpy.array(heard)
+    n = len(h)
+    first = max(0, position - n - reach)
+    stretch = numpy.array(music[first:min(len(music), position + reach)])
+    products = numpy.correlate(stretch, h, mode="valid")
+    energy = numpy.convolve(stretch * stretch, numpy.ones(n), mode="valid")
+    r = products / numpy.maximum(numpy.sqrt(energy * (h * h).sum()), 1e-12)
+    best = int(numpy.argmax(r))
+    return float(r[best]), first + best - (position - n)
+
+
 def check_watch_again(page, base, music):
     """The ended page's button starts picture and music over, without reloading
     (after the whole demo, else after Escape)."""
@@ -491,13 +507,13 @@ def check_watch_again(page, base, music):
         press_escape(page)
         page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
     check(page.evaluate("!!document.getElementById('again')"), "no button to watch again")
-    page.evaluate("window.loads = (window.loads || 0) + 1; true")
+    page.evaluate("window.sameDocument = true")
     box = page.evaluate("(() => { const r = document.getElementById('again')"
                         ".getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2];"
                         " })()")
     click_at(page, box[0], box[1])
     state = page.wait("pictures of the second showing", lambda s: s["shown"] > 120, 10)
-    check(page.evaluate("window.loads") == 1, "the page was reloaded")
+    check(page.evaluate("window.sameDocument === true"), "the page was reloaded")
     check(state["overlay"] == "", "the page still says: %s" % state["overlay"])
     now = snapshot(page)
     seconds = (now["clock"] - now["first"]) / 1000.0
@@ -510,7 +526,7 @@ def check_watch_again(page, base, music):
     page.evaluate(TAP)
     time.sleep(0.5)
     sound = page.evaluate(HEARD)
-    match, shift = sound_match(sound["samples"], int(sound["position"]), music)
+    match, shift = sound_near(sound["samples"], int(sound["position"]), music, 22050)
     late = page.evaluate("QuarvelSound.lateFrames")
     print("watching again: the sound before position %d matches the capture's %.4f, %+d frames "
           "off; %d frames played late" % (sound["position"], match, shift, late))

@@ -1,10 +1,11 @@
-// The browser build's entry point: the web backend, the demo, the page's statistics line, and watching again.
+// The browser build's entry point: the web backend, the demo, the statistics line, watching again.
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "driver/frame_stats.h"
 #include "driver/run_demo.h"
+#include "effects/particle_system.h"
 #include "platform/web/web_platform.h"
 
 namespace {
@@ -72,10 +73,13 @@ class PageStats final : public quarvel::driver::FrameObserver {
 
 }  // namespace
 
-// Each showing gets a fresh backend, so picture and music start from the beginning.
+// Each showing gets a fresh backend and the program-wide values as they were
+// at start, so picture and music start from the beginning.
 int main() {
+  const float swingAtStart = quarvel::effects::ParticleSystem::swing;
   int result = 0;
   do {
+    quarvel::effects::ParticleSystem::swing = swingAtStart;
     quarvel::platform::web::WebPlatform page;
     PageStats stats(page);
     result = quarvel::driver::runDemo(page.platform(), &stats);

@@ -29,8 +29,8 @@ std::size_t percentileIndex(std::size_t count, unsigned percent) {
 
 double percentile(std::vector<double> values, unsigned percent) {
   if (values.empty()) return 0.0;
-  const auto at = values.begin() +
-                  static_cast<std::ptrdiff_t>(percentileIndex(values.size(), percent));
+  const auto at =
+      values.begin() + static_cast<std::ptrdiff_t>(percentileIndex(values.size(), percent));
   std::nth_element(values.begin(), at, values.end());
   return *at;
 }

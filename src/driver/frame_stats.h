@@ -1,4 +1,4 @@
-// Frame costs per scene and their percentiles, for the page's statistics line and quarvel-capture --stats.
+// Frame costs per scene and their percentiles, for the page and quarvel-capture --stats.
 #pragma once
 
 #include <cstddef>

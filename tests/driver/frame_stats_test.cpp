@@ -1,4 +1,4 @@
-// Frame statistics: the percentile both the page and quarvel-capture report, and per-scene summaries.
+// Frame statistics: the one percentile formula, and per-scene summaries.
 #include "driver/frame_stats.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +15,9 @@ TEST(FrameStats, PercentileIndexRoundsDownAndStaysInsideTheList) {
     std::size_t index;
   };
   const std::vector<Case> cases = {
-      {1, 0, 0},    {1, 50, 0},   {1, 95, 0},  {2, 50, 1},   {3, 50, 1},   {4, 50, 2},
-      {10, 95, 9},  {19, 95, 18}, {20, 95, 19}, {21, 95, 19}, {100, 95, 95}, {100, 29, 29},
-      {100, 100, 99}, {7, 0, 0},  {900, 95, 855}, {1501, 50, 750},
+      {1, 0, 0},      {1, 50, 0},   {1, 95, 0},     {2, 50, 1},      {3, 50, 1},    {4, 50, 2},
+      {10, 95, 9},    {19, 95, 18}, {20, 95, 19},   {21, 95, 19},    {100, 95, 95}, {100, 29, 29},
+      {100, 100, 99}, {7, 0, 0},    {900, 95, 855}, {1501, 50, 750},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(percentileIndex(c.count, c.percent), c.index)

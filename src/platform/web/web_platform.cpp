@@ -199,6 +199,8 @@ void WebPlatform::sleep(std::uint32_t ms) {
   threads_.sleepUntil(CooperativeThreads::now() + static_cast<double>(ms));
 }
 
-bool waitToWatchAgain() { return quarvel_web_wait_again() != 0; }
+bool waitToWatchAgain() {
+  return quarvel_web_wait_again() != 0;
+}
 
 }  // namespace quarvel::platform::web

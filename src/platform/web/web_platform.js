@@ -175,11 +175,12 @@ mergeInto(LibraryManager.library, {
         QuarvelSound.context = context;
         QuarvelSound.node = node;
         // Whatever suspends the sound (the browser, or the page going out of
-        // sight) pauses the picture too.
+        // sight) pauses the picture too; a context that starts out of sight
+        // stops until the page shows.
         context.onstatechange = function() {
-          if (QuarvelSound.context === context) QuarvelPage.update();
+          if (QuarvelSound.context === context) QuarvelSound.followPage();
         };
-        QuarvelPage.update();
+        QuarvelSound.followPage();
         return true;
       }).catch(function(e) {
         console.warn('No sound: ' + e);
@@ -211,7 +212,8 @@ mergeInto(LibraryManager.library, {
     // Out of sight the sound stops with the picture. The context stops a
     // little after the picture does: the picture makes up that time when the
     // context has stopped, and the two go on together once it runs again.
-    visibilityChanged: function() {
+    // In sight, a suspended context is asked to run again.
+    followPage: function() {
       var context = QuarvelSound.context;
       if (context && document.visibilityState === 'hidden') {
         if (QuarvelSound.hiddenAt < 0 && context.state === 'running') {
@@ -256,7 +258,7 @@ mergeInto(LibraryManager.library, {
       QuarvelPage.input |= 2;
       QuarvelSound.close();
     });
-    document.addEventListener('visibilitychange', QuarvelSound.visibilityChanged);
+    document.addEventListener('visibilitychange', QuarvelSound.followPage);
     QuarvelPage.update();
   },
 
