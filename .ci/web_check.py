@@ -535,6 +535,42 @@ def check_watch_again(page, base, music):
     page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
 
 
+def check_sound_suspended(page, base):
+    """The browser suspends the sound mid-scene and keeps it suspended: the
+    picture stops with it, the page says so, and a click lets both go on in step."""
+    page.navigate(base + "?autostart&stats")
+    page.wait("two seconds of pictures", lambda s: s["shown"] > 120, 30)
+    before = snapshot(page)
+    # A resume that never completes, as where the browser withholds the sound.
+    page.evaluate("(() => { const c = QuarvelSound.context;"
+                  " c.resume = () => new Promise(() => {}); return c.suspend().then(() => true);"
+                  " })()")
+    stopped = snapshot(page)
+    state = page.wait("the page saying that the sound is held back",
+                      lambda s: "sound back" in s["overlay"], 5)
+    time.sleep(2)
+    still = snapshot(page)
+    print("sound suspended: %d pictures, clock %+.0f ms, sound %+d frames in %.1f s; the page "
+          "says \"%s\"" % (still["shown"] - stopped["shown"], still["clock"] - stopped["clock"],
+                             still["audio"] - stopped["audio"], still["wall"] - stopped["wall"],
+                             state["overlay"]))
+    check(still["shown"] - stopped["shown"] <= 1 and still["clock"] - stopped["clock"] < 1.0 and
+          still["audio"] == stopped["audio"], "the picture went on without the sound")
+    page.evaluate("delete QuarvelSound.context.resume; true")
+    click_at(page, 512, 300)
+    page.wait("pictures after the click", lambda s: s["shown"] > still["shown"] + 60, 10)
+    after = snapshot(page)
+    clock = after["clock"] - before["clock"]
+    sound_ms = (after["audio"] - before["audio"]) * 1000.0 / 44100
+    print("after the click: clock %+.0f ms, sound %+.0f ms since before the suspension; the page "
+          "says \"%s\"" % (clock, sound_ms, page.state()["overlay"]))
+    check(abs(sound_ms - clock) < STEP_TOLERANCE_MS, "picture and sound out of step by %.0f ms" %
+          (sound_ms - clock))
+    check(page.state()["overlay"] == "", "the message stayed after the click")
+    press_escape(page)
+    page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
+
+
 def check_sound_held_back(work, base):
     """In a browser that lets pages play sound only after a click: ?autostart
     waits for the click and says so, and nothing runs before it."""
@@ -624,6 +660,7 @@ def main():
                                                         args.data, capture_starts, music)),
             ("watching again", lambda: check_watch_again(page, base, music)),
             ("hidden in the middle of scene 2", lambda: check_hidden_in_scene_2(page, base)),
+            ("sound suspended by the browser", lambda: check_sound_suspended(page, base)),
             ("missing data files and Escape", lambda: check_missing_files_and_escape(page, base)),
             ("no WebAudio and leaving the page", lambda: check_no_webaudio_and_leaving(page, base)),
             ("no WebAssembly", lambda: check_no_webassembly(page, base)),
