@@ -13,7 +13,7 @@ fail() {
 step() { echo "== web.sh: $*"; }
 
 # --- tools -------------------------------------------------------------------
-packages=(cmake ninja-build emscripten chromium python3 python3-websocket python3-pil)
+packages=(cmake ninja-build emscripten chromium python3 python3-websocket python3-pil python3-numpy)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,8 +5,11 @@ Serves the site folder with a plain static server and watches the whole demo
 with ?autostart&stats: a screenshot in each scene, compared with the headless
 capture's frame as many frames into that scene, and the sound played just
 then, compared with the capture's music where the device's position says.
-Then the failure paths: missing data files and Escape, no WebAudio and leaving
-the page, no WebAssembly.
+Then watching again after the end; hiding the page in the middle of scene 2,
+after which scene, frames and music must still be in step; the failure paths:
+missing data files and Escape, no WebAudio and leaving the page, no
+WebAssembly; and, in a browser of its own that holds sound back until a
+click, that nothing runs before a real click.
 """
 
 import argparse
@@ -28,6 +31,7 @@ import time
 import urllib.request
 import wave
 
+import numpy
 import websocket
 from PIL import Image
 
@@ -376,15 +380,242 @@ def check_no_webassembly(page, base):
     page.send("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
 
 
-def start_chromium(work):
-    profile = os.path.join(work, "profile")
+# --- in step with the viewer: pausing, the click that lets sound play, watching again ---
+
+# The demo's clock, its pictures and the sound device's position (in frames), read together.
+SNAPSHOT = ("({clock: QuarvelPage.now(), audio: _quarvel_web_sound_frames(),"
+            " shown: Module.framesShown, scene: Module.sceneShown, starts: Module.sceneStarts,"
+            " first: Module.firstMs, longest: Module.longestStepMs,"
+            " visibility: document.visibilityState,"
+            " sound: QuarvelSound.context ? QuarvelSound.context.state : 'none'})")
+SCENE_ENDS_S = [15.0, 40.0, 55.0, 80.0]
+HIDDEN_S = 10.0
+# Picture and sound stop and start again within a few render quanta of each
+# other; the frame loop may skip a frame on a busy machine.
+STEP_TOLERANCE_MS = 60.0
+# The step across a pause holds what was left of the frame before it and the
+# wait for the first animation frame after it: two frames at most, beyond
+# the longest step the page took anyway.
+PAUSE_STEP_MS = 34.0
+
+
+def snapshot(page):
+    state = page.evaluate(SNAPSHOT)
+    state["wall"] = time.monotonic()
+    return state
+
+
+def expected_scene(state):
+    seconds = (state["clock"] - state["first"]) / 1000.0
+    return next((i + 1 for i, end in enumerate(SCENE_ENDS_S) if seconds < end), 0)
+
+
+def set_window_state(page, window_state):
+    window = page.send("Browser.getWindowForTarget")["windowId"]
+    page.send("Browser.setWindowBounds", windowId=window, bounds={"windowState": window_state})
+
+
+def click_at(page, x, y):
+    """A real click: the browser counts it as the viewer's."""
+    for kind in ("mousePressed", "mouseReleased"):
+        page.send("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+
+
+def press_escape(page):
+    page.send("Input.dispatchKeyEvent", type="keyDown", key="Escape", code="Escape",
+              windowsVirtualKeyCode=27)
+    page.send("Input.dispatchKeyEvent", type="keyUp", key="Escape", code="Escape",
+              windowsVirtualKeyCode=27)
+
+
+def check_hidden_in_scene_2(page, base):
+    """Minimised for 10 s in the middle of scene 2: nothing moves while hidden,
+    and afterwards the clock, the pictures, the scene and the music go on from
+    where they stopped, together."""
+    page.navigate(base + "?autostart&stats")
+    page.wait("scene 2", lambda s: s["scene"] == 2, 40)
+    page.evaluate("Module.longestStepMs = 0; true")
+    time.sleep(10)  # the middle of the scene's 25 s
+    longest_before = page.evaluate("Module.longestStepMs")
+    page.evaluate("Module.longestStepMs = 0; true")
+    before = snapshot(page)
+    check(before["scene"] == 2 and expected_scene(before) == 2,
+          "not in scene 2 before hiding: %s" % before)
+    set_window_state(page, "minimized")
+    deadline = time.monotonic() + 5
+    while page.evaluate("document.visibilityState") != "hidden":
+        check(time.monotonic() < deadline, "minimising did not hide the page")
+        time.sleep(0.05)
+    hidden = snapshot(page)
+    time.sleep(HIDDEN_S)
+    still = snapshot(page)
+    set_window_state(page, "normal")
+    shown_again = time.monotonic()
+    page.wait("pictures again", lambda s: s["shown"] > still["shown"] + 30, 10)
+    time.sleep(3)
+    after = snapshot(page)
+    print("hidden %.1f s: %d pictures, clock %+.0f ms, sound %+d frames while hidden (%s)" %
+          (still["wall"] - hidden["wall"], still["shown"] - hidden["shown"],
+           still["clock"] - hidden["clock"], still["audio"] - hidden["audio"], still["sound"]))
+    check(still["shown"] == hidden["shown"], "pictures were drawn while hidden")
+    check(still["clock"] - hidden["clock"] < 1.0, "the demo's clock ran while hidden")
+    check(still["audio"] - hidden["audio"] <= 44100 * STEP_TOLERANCE_MS / 1000,
+          "the sound played on while hidden")
+
+    clock = after["clock"] - before["clock"]
+    sound_ms = (after["audio"] - before["audio"]) * 1000.0 / 44100
+    visible_ms = (after["wall"] - before["wall"] - (shown_again - hidden["wall"])) * 1000.0
+    frames = after["shown"] - before["shown"]
+    print("from before hiding to 3 s after: clock %+.0f ms, sound %+.0f ms, about %.0f ms visible, "
+          "%d pictures, longest step %.1f ms (%.1f ms in the 10 s before), scene %d" %
+          (clock, sound_ms, visible_ms, frames, after["longest"], longest_before, after["scene"]))
+    check(abs(sound_ms - clock) < STEP_TOLERANCE_MS,
+          "picture and sound out of step by %.0f ms" % (sound_ms - clock))
+    check(abs(clock - visible_ms) < 1000, "the clock ran %.0f ms for about %.0f ms shown" %
+          (clock, visible_ms))
+    check(frames <= clock * 61 / 1000 + 2, "%d pictures in %.0f ms" % (frames, clock))
+    check(after["longest"] <= max(longest_before, 1000.0 / 60) + PAUSE_STEP_MS,
+          "a step of %.0f ms between two pictures" % after["longest"])
+    check(after["scene"] == expected_scene(after) == 2 and sorted(after["starts"]) == ["1", "2"],
+          "scene %d at %.1f s of demo, scenes started: %s" %
+          (after["scene"], (after["clock"] - after["first"]) / 1000, sorted(after["starts"])))
+    press_escape(page)
+    page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
+
+
+def sound_near(heard, position, music, reach):
+    """Like sound_match, within `reach` frames of where the position says: in
+    the first seconds of a sound context, Chromium's position and the samples a
+    tap has seen may disagree by more than a few render quanta."""
+    h = numpy.array(heard)
+    n = len(h)
+    first = max(0, position - n - reach)
+    stretch = numpy.array(music[first:min(len(music), position + reach)])
+    products = numpy.correlate(stretch, h, mode="valid")
+    energy = numpy.convolve(stretch * stretch, numpy.ones(n), mode="valid")
+    r = products / numpy.maximum(numpy.sqrt(energy * (h * h).sum()), 1e-12)
+    best = int(numpy.argmax(r))
+    return float(r[best]), first + best - (position - n)
+
+
+def check_watch_again(page, base, music):
+    """The ended page's button starts picture and music over, without reloading
+    (after the whole demo, else after Escape)."""
+    if not page.evaluate("location.href").startswith(base) or not state_ended(page):
+        page.navigate(base + "?autostart&stats")
+        page.wait("the first frames", lambda s: s["shown"] > 60, 30)
+        press_escape(page)
+        page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
+    check(page.evaluate("!!document.getElementById('again')"), "no button to watch again")
+    page.evaluate("window.sameDocument = true")
+    box = page.evaluate("(() => { const r = document.getElementById('again')"
+                        ".getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2];"
+                        " })()")
+    click_at(page, box[0], box[1])
+    state = page.wait("pictures of the second showing", lambda s: s["shown"] > 120, 10)
+    check(page.evaluate("window.sameDocument === true"), "the page was reloaded")
+    check(state["overlay"] == "", "the page still says: %s" % state["overlay"])
+    now = snapshot(page)
+    seconds = (now["clock"] - now["first"]) / 1000.0
+    print("watching again: %d pictures, %.2f s of demo, scene %d, sound at %.2f s" %
+          (now["shown"], seconds, now["scene"], now["audio"] / 44100.0))
+    check(now["scene"] == 1 and sorted(now["starts"]) == ["1"] and seconds < 10,
+          "the second showing did not start from the beginning: %s" % now)
+    check(0 < now["audio"] < (seconds + 1.0) * 44100,
+          "the music is at %.2f s after %.2f s of demo" % (now["audio"] / 44100.0, seconds))
+    page.evaluate(TAP)
+    time.sleep(0.5)
+    sound = page.evaluate(HEARD)
+    match, shift = sound_near(sound["samples"], int(sound["position"]), music, 22050)
+    late = page.evaluate("QuarvelSound.lateFrames")
+    print("watching again: the sound before position %d matches the capture's %.4f, %+d frames "
+          "off; %d frames played late" % (sound["position"], match, shift, late))
+    check(match > 0.99, "the second showing's sound is not the capture's music from the start")
+    press_escape(page)
+    page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
+
+
+def check_sound_suspended(page, base):
+    """The browser suspends the sound mid-scene and keeps it suspended: the
+    picture stops with it, the page says so, and a click lets both go on in step."""
+    page.navigate(base + "?autostart&stats")
+    page.wait("two seconds of pictures", lambda s: s["shown"] > 120, 30)
+    before = snapshot(page)
+    # A resume that never completes, as where the browser withholds the sound.
+    page.evaluate("(() => { const c = QuarvelSound.context;"
+                  " c.resume = () => new Promise(() => {}); return c.suspend().then(() => true);"
+                  " })()")
+    stopped = snapshot(page)
+    state = page.wait("the page saying that the sound is held back",
+                      lambda s: "sound back" in s["overlay"], 5)
+    time.sleep(2)
+    still = snapshot(page)
+    print("sound suspended: %d pictures, clock %+.0f ms, sound %+d frames in %.1f s; the page "
+          "says \"%s\"" % (still["shown"] - stopped["shown"], still["clock"] - stopped["clock"],
+                             still["audio"] - stopped["audio"], still["wall"] - stopped["wall"],
+                             state["overlay"]))
+    check(still["shown"] - stopped["shown"] <= 1 and still["clock"] - stopped["clock"] < 1.0 and
+          still["audio"] == stopped["audio"], "the picture went on without the sound")
+    page.evaluate("delete QuarvelSound.context.resume; true")
+    click_at(page, 512, 300)
+    page.wait("pictures after the click", lambda s: s["shown"] > still["shown"] + 60, 10)
+    after = snapshot(page)
+    clock = after["clock"] - before["clock"]
+    sound_ms = (after["audio"] - before["audio"]) * 1000.0 / 44100
+    print("after the click: clock %+.0f ms, sound %+.0f ms since before the suspension; the page "
+          "says \"%s\"" % (clock, sound_ms, page.state()["overlay"]))
+    check(abs(sound_ms - clock) < STEP_TOLERANCE_MS, "picture and sound out of step by %.0f ms" %
+          (sound_ms - clock))
+    check(page.state()["overlay"] == "", "the message stayed after the click")
+    press_escape(page)
+    page.wait("the end after Escape", lambda s: "ended" in s["overlay"], 5)
+
+
+def check_sound_held_back(work, base):
+    """In a browser that lets pages play sound only after a click: ?autostart
+    waits for the click and says so, and nothing runs before it."""
+    process, page = start_chromium(work, autoplay=False, name="profile-no-autoplay")
+    try:
+        page.navigate(base + "?autostart&stats")
+        page.wait("the page asking for a click", lambda s: "click" in s["overlay"].lower(), 30)
+        time.sleep(3)
+        state = page.state()
+        print("sound held back: the page says \"%s\"" % state["overlay"])
+        check(state["shown"] == 0 and state["stats"] == "",
+              "the demo ran before the click: %s" % state)
+        check(page.evaluate("typeof QuarvelSound === 'undefined' || !QuarvelSound.context"),
+              "sound was opened before the click")
+        click_at(page, 512, 300)
+        page.wait("pictures after the click", lambda s: s["shown"] > 120, 20)
+        first = snapshot(page)
+        time.sleep(2)
+        second = snapshot(page)
+        sound_ms = (second["audio"] - first["audio"]) * 1000.0 / 44100
+        clock = second["clock"] - first["clock"]
+        print("after the click: sound %s, clock %+.0f ms, sound %+.0f ms" %
+              (second["sound"], clock, sound_ms))
+        check(second["sound"] == "running", "the sound is %s after the click" % second["sound"])
+        check(clock > 1500 and abs(sound_ms - clock) < STEP_TOLERANCE_MS,
+              "picture and sound out of step after the click")
+        errors = page.errors()
+        check(not errors, "errors on the console:\n  " + "\n  ".join(errors))
+    finally:
+        process.terminate()
+        process.wait(timeout=20)
+
+
+def start_chromium(work, autoplay=True, name="profile"):
+    """A headless Chromium and its first page; with `autoplay`, pages may play
+    sound without a click, else the browser's own rule holds."""
+    profile = os.path.join(work, name)
     os.makedirs(profile)
     # The page runs in real time: ahead of whatever else the machine is doing.
     command = ["nice", "-n", "-10", "chromium", "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic",
                "--no-first-run", "--disable-background-networking", "--disable-component-update",
                "--disable-sync", "--user-data-dir=" + profile, "--remote-debugging-port=0",
-               "--remote-allow-origins=*", "--autoplay-policy=no-user-gesture-required",
-               "--window-size=1024,820", "about:blank"]
+               "--remote-allow-origins=*", "--window-size=1024,820", "about:blank"]
+    if autoplay:
+        command.insert(-1, "--autoplay-policy=no-user-gesture-required")
     log = open(os.path.join(work, "chromium.log"), "w")
     process = subprocess.Popen(command, stdout=log, stderr=subprocess.STDOUT)
     port_file = os.path.join(profile, "DevToolsActivePort")
@@ -427,9 +658,13 @@ def main():
         for name, run in [
             ("the whole demo", lambda: check_whole_demo(page, base, args.out, args.capture,
                                                         args.data, capture_starts, music)),
+            ("watching again", lambda: check_watch_again(page, base, music)),
+            ("hidden in the middle of scene 2", lambda: check_hidden_in_scene_2(page, base)),
+            ("sound suspended by the browser", lambda: check_sound_suspended(page, base)),
             ("missing data files and Escape", lambda: check_missing_files_and_escape(page, base)),
             ("no WebAudio and leaving the page", lambda: check_no_webaudio_and_leaving(page, base)),
             ("no WebAssembly", lambda: check_no_webassembly(page, base)),
+            ("sound held back until a click", lambda: check_sound_held_back(args.out, base)),
         ]:
             print("== %s" % name)
             page.console.clear()

@@ -16,6 +16,7 @@
 #include "common/progress.h"
 #include "common/wav_file.h"
 #include "driver/demo_options.h"
+#include "driver/frame_stats.h"
 #include "driver/run_demo.h"
 #include "math/vector_path.h"
 #include "platform/headless/headless_platform.h"
@@ -140,36 +141,26 @@ const char* sceneName(Scene scene) {
   return "?";
 }
 
+// Each frame's cost is the frame loop's own CPU time since the previous frame.
 class FrameCosts final : public quarvel::driver::FrameObserver {
  public:
   FrameCosts() : last_(threadSeconds()) {}
   void frameDrawn(Scene scene) override {
     const double now = threadSeconds();
-    costs_[scene].push_back((now - last_) * 1000.0);
+    stats_.add(scene, (now - last_) * 1000.0);
     last_ = now;
   }
-  double totalSeconds() const {
-    double sum = 0;
-    for (const auto& scene : costs_) {
-      for (const double ms : scene.second) sum += ms / 1000.0;
-    }
-    return sum;
-  }
+  double totalSeconds() const { return stats_.totalMs() / 1000.0; }
   void print() const {
     std::printf("%-14s %8s %12s %12s\n", "scene", "frames", "median ms", "p95 ms");
-    for (auto [scene, costs] : costs_) {
-      std::sort(costs.begin(), costs.end());
-      // A structured binding cannot be captured by every compiler; the reference can.
-      const auto at = [&sorted = costs](double q) {
-        return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(q * sorted.size()))];
-      };
-      std::printf("%-14s %8zu %12.3f %12.3f\n", sceneName(scene), costs.size(), at(0.5), at(0.95));
+    for (const quarvel::driver::SceneCosts& s : stats_.summary()) {
+      std::printf("%-14s %8zu %12.3f %12.3f\n", sceneName(s.scene), s.frames, s.medianMs, s.p95Ms);
     }
   }
 
  private:
   double last_;
-  std::map<Scene, std::vector<double>> costs_;
+  quarvel::driver::FrameStats stats_;
 };
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/next_thread.h"
+
 namespace quarvel::platform::headless {
 
 VirtualScheduler::VirtualScheduler() {
@@ -43,14 +45,9 @@ int VirtualScheduler::currentTaskLocked() const {
 // Picks the next thread to run, moves time to its deadline and, unless that is
 // the caller itself, waits until the baton comes back.
 void VirtualScheduler::handOverLocked(std::unique_lock<std::mutex>& lock, int self) {
-  int next = -1;
-  for (std::size_t i = 0; i < tasks_.size(); ++i) {
-    const Task& t = *tasks_[i];
-    if (!t.waiting || t.finished) continue;
-    if (next < 0 || t.deadline < tasks_[static_cast<std::size_t>(next)]->deadline) {
-      next = static_cast<int>(i);
-    }
-  }
+  const int next = nextThread(
+      tasks_.size(), [&](std::size_t i) { return tasks_[i]->waiting && !tasks_[i]->finished; },
+      [&](std::size_t i) { return tasks_[i]->deadline; });
   if (next < 0) return;  // the last thread has ended
   Task& chosen = *tasks_[static_cast<std::size_t>(next)];
   if (chosen.deadline > now_) {

@@ -8,11 +8,14 @@
 #include <cstdlib>
 #include <limits>
 
-// From web_platform.js. The count of animation frames so far (asking for the
+#include "platform/next_thread.h"
+
+// From web_platform.js. The demo's clock; the count of animation frames so far (asking for the
 // next one); and the idle wait: the page goes back to the browser until
 // `timeoutMs` have passed (none when negative) or, unless `frameAfter` is
 // negative, the count has passed `frameAfter`; 1 when that frame came first.
 extern "C" {
+double quarvel_web_clock_ms();
 double quarvel_web_frame_count();
 int quarvel_web_idle(double timeoutMs, double frameAfter);
 }
@@ -54,7 +57,7 @@ CooperativeThreads::~CooperativeThreads() {
 }
 
 double CooperativeThreads::now() {
-  return emscripten_get_now();
+  return quarvel_web_clock_ms();
 }
 
 ThreadHandle CooperativeThreads::start(ThreadProcedure procedure, void* context) {
@@ -110,18 +113,15 @@ void CooperativeThreads::mainWait(double deadlineMs, double frameAfter) {
   for (;;) {
     const double t = now();
     if (!untilFrame && t >= deadlineMs) break;
-    Fiber* due = nullptr;
+    const int next = nextThread(
+        threads_.size(), [&](std::size_t i) { return threads_[i] && !threads_[i]->finished; },
+        [&](std::size_t i) { return threads_[i]->deadline; });
+    Fiber* const earliest = next >= 0 ? threads_[static_cast<std::size_t>(next)].get() : nullptr;
     double nextDeadline = untilFrame ? std::numeric_limits<double>::infinity() : deadlineMs;
-    for (const auto& fiber : threads_) {
-      if (!fiber || fiber->finished) continue;
-      if (fiber->deadline <= t && (due == nullptr || fiber->deadline < due->deadline)) {
-        due = fiber.get();
-      }
-      if (fiber->deadline < nextDeadline) nextDeadline = fiber->deadline;
-    }
-    if (due != nullptr) {
-      running_ = due;
-      emscripten_fiber_swap(&main_->context, &due->context);
+    if (earliest != nullptr && earliest->deadline < nextDeadline) nextDeadline = earliest->deadline;
+    if (earliest != nullptr && earliest->deadline <= t) {
+      running_ = earliest;
+      emscripten_fiber_swap(&main_->context, &earliest->context);
       running_ = nullptr;
       continue;
     }

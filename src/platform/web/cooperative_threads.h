@@ -27,7 +27,9 @@ class CooperativeThreads {
   CooperativeThreads(const CooperativeThreads&) = delete;
   CooperativeThreads& operator=(const CooperativeThreads&) = delete;
 
-  // Milliseconds on the page's clock (performance.now()), fractional.
+  // Milliseconds on the demo's clock (the page's, stopped while the demo is
+  // paused), fractional. While paused, no thread's turn comes and no
+  // animation frame ends a wait.
   static double now();
 
   // Starts `procedure(context)` on a new fiber that first runs when the main

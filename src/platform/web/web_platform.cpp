@@ -1,8 +1,7 @@
 // The browser backend's window system, canvas device, WebAudio output, clock and threads.
 #include "platform/web/web_platform.h"
 
-#include <algorithm>
-
+#include "platform/canvas_pixels.h"
 #include "platform/web/loop_mirror.h"
 
 // The page side, in web_platform.js.
@@ -23,6 +22,7 @@ double quarvel_web_sound_frames();
 double quarvel_web_sound_late_frames();
 void quarvel_web_sound_stop();
 void quarvel_web_sound_close();
+int quarvel_web_wait_again();
 }
 
 namespace quarvel::platform::web {
@@ -168,9 +168,7 @@ bool WebPlatform::enterMode(WindowHandle, bool exclusive, std::uint32_t, std::ui
 Result WebPlatform::show(WindowHandle, const Picture& picture, const Rect*) {
   const std::size_t count = std::size_t{picture.width} * picture.height;
   rgba_.resize(count);
-  std::transform(picture.pixels, picture.pixels + count, rgba_.begin(), [](std::uint32_t p) {
-    return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
-  });
+  toCanvasPixels(picture.pixels, count, rgba_.data());
   quarvel_web_canvas_show(rgba_.data(), static_cast<int>(picture.width),
                           static_cast<int>(picture.height));
   threads_.waitForAnimationFrame();
@@ -199,6 +197,10 @@ void WebPlatform::forget(ThreadHandle thread) {
 
 void WebPlatform::sleep(std::uint32_t ms) {
   threads_.sleepUntil(CooperativeThreads::now() + static_cast<double>(ms));
+}
+
+bool waitToWatchAgain() {
+  return quarvel_web_wait_again() != 0;
 }
 
 }  // namespace quarvel::platform::web

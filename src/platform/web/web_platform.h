@@ -17,11 +17,13 @@ class WebSoundDevice;
 // The exclusive 320 x 240 mode is the page's canvas at that size, scaled up
 // by the page with square pixels; a flip draws the picture into the canvas
 // and waits for the next animation frame, which paces the demo at the
-// display's refresh rate. The clock is the page's performance clock. Escape
-// ends the demo, and so does leaving the page. The sound device plays the
-// looping buffer on the audio thread of an AudioContext; a page without
-// WebAudio is silent. Must be constructed on the page's thread, and it is the
-// only one (its threads adopt that thread as their main thread).
+// display's refresh rate. The clock is the demo's clock: the page's clock,
+// stopped while the page is hidden or the browser holds the sound back, so
+// picture and music pause and resume together. Escape ends the demo, and so
+// does leaving the page. The sound device plays the looping buffer on the
+// audio thread of an AudioContext; a page without WebAudio is silent. Must be
+// constructed on the page's thread, and it is the only one (its threads adopt
+// that thread as their main thread); one at a time.
 class WebPlatform final : public QueuedWindowSystem,
                           public DrawSystem,
                           public SoundSystem,
@@ -37,7 +39,7 @@ class WebPlatform final : public QueuedWindowSystem,
 
   Platform platform() { return {*this, *this, *this, *this, *this}; }
 
-  // For the page's statistics: the page clock in fractional milliseconds; the
+  // For the page's statistics: the demo's clock in fractional milliseconds; the
   // time the frame loop has spent waiting (other threads' turns included).
   double nowMs() const { return CooperativeThreads::now(); }
   double waitedMs() const { return threads_.waitedMs(); }
@@ -89,5 +91,9 @@ class WebPlatform final : public QueuedWindowSystem,
   WebSoundDevice* sound_ = nullptr;
   std::vector<std::uint32_t> rgba_;  // the picture in the canvas's byte order
 };
+
+// After the demo has ended: waits until the viewer asks to watch it again
+// (true), with the page's button; it may wait for good.
+bool waitToWatchAgain();
 
 }  // namespace quarvel::platform::web

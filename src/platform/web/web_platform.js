@@ -1,9 +1,13 @@
 // The page side of the browser backend: canvas, keys, the idle wait between turns, and the audio output.
 // The page hands over Module.canvas and may define Module.quarvelStatus(text),
-// Module.quarvelMessage(text) and Module.quarvelEnded(). For the page's
-// tests, Module.framesShown counts the pictures shown, Module.sceneShown is
-// the last drawn frame's scene and Module.sceneStarts the index of each
-// scene's first picture.
+// Module.quarvelMessage(text), Module.quarvelEnded() and
+// Module.quarvelPaused(reason) ('hidden', 'sound', or '' on resuming); after
+// the end, Module.watchAgain() starts the demo over. For the page's tests,
+// per showing: Module.framesShown counts the pictures shown, Module.sceneShown
+// is the last drawn frame's scene, Module.sceneStarts the index of each
+// scene's first picture, Module.firstMs and Module.demoMs the demo's clock at
+// the first and the last picture, and Module.longestStepMs the longest time
+// between two pictures.
 
 mergeInto(LibraryManager.library, {
   $QuarvelPage: {
@@ -12,6 +16,40 @@ mergeInto(LibraryManager.library, {
     frames: 0,  // animation frames seen
     frameRequested: false,
     wake: null,  // ends the idle wait, if one waits for a frame
+    listening: false,
+    again: null,  // ends the wait to watch again
+
+    // The demo's clock stops while the page is hidden or the sound is held
+    // back, so that picture and music resume together where they stopped.
+    pausedAt: -1,  // the page's clock when the pause began, -1 while running
+    pausedMs: 0,   // the page's time spent paused before that
+    resumed: [],   // what waits for the pause to end
+
+    now: function() {
+      var t = QuarvelPage.pausedAt >= 0 ? QuarvelPage.pausedAt : performance.now();
+      return t - QuarvelPage.pausedMs;
+    },
+    // Runs `then` at once, or when the demo runs again.
+    whenRunning: function(then) {
+      if (QuarvelPage.pausedAt < 0) then();
+      else QuarvelPage.resumed.push(then);
+    },
+    // Pauses or resumes the demo after the page's visibility or the sound's state changed.
+    update: function() {
+      var context = QuarvelSound.context;
+      var reason = document.visibilityState === 'hidden' ? 'hidden' :
+          context && context.state !== 'running' ? 'sound' : '';
+      if (reason && QuarvelPage.pausedAt < 0) {
+        QuarvelPage.pausedAt = performance.now();
+      } else if (!reason && QuarvelPage.pausedAt >= 0) {
+        QuarvelPage.pausedMs += performance.now() - QuarvelPage.pausedAt;
+        QuarvelPage.pausedAt = -1;
+        var resumed = QuarvelPage.resumed;
+        QuarvelPage.resumed = [];
+        resumed.forEach(function(then) { then(); });
+      }
+      if (Module['quarvelPaused']) Module['quarvelPaused'](reason);
+    },
   },
 
   $QuarvelSound: {
@@ -20,6 +58,7 @@ mergeInto(LibraryManager.library, {
     player: null,      // the loop player on this thread, where there is no worklet
     startFrame: -1,    // the context's frame at which the loop started, once known
     lateFrames: 0,
+    hiddenAt: -1,      // the context's time when the page was hidden, while it is
 
     // Plays a copy of the looping buffer. Runs on the audio thread (inside a
     // worklet) or, without worklets, on the page's thread. Messages:
@@ -135,6 +174,13 @@ mergeInto(LibraryManager.library, {
         node.connect(context.destination);
         QuarvelSound.context = context;
         QuarvelSound.node = node;
+        // Whatever suspends the sound (the browser, or the page going out of
+        // sight) pauses the picture too; a context that starts out of sight
+        // stops until the page shows.
+        context.onstatechange = function() {
+          if (QuarvelSound.context === context) QuarvelSound.followPage();
+        };
+        QuarvelSound.followPage();
         return true;
       }).catch(function(e) {
         console.warn('No sound: ' + e);
@@ -159,15 +205,49 @@ mergeInto(LibraryManager.library, {
       QuarvelSound.context = null;
       QuarvelSound.player = null;
       QuarvelSound.startFrame = -1;
+      QuarvelSound.hiddenAt = -1;
+      QuarvelPage.update();
+    },
+
+    // Out of sight the sound stops with the picture. The context stops a
+    // little after the picture does: the picture makes up that time when the
+    // context has stopped, and the two go on together once it runs again.
+    // In sight, a suspended context is asked to run again.
+    followPage: function() {
+      var context = QuarvelSound.context;
+      if (context && document.visibilityState === 'hidden') {
+        if (QuarvelSound.hiddenAt < 0 && context.state === 'running') {
+          QuarvelSound.hiddenAt = context.currentTime;
+          context.suspend().then(function() {
+            if (QuarvelSound.context !== context || QuarvelSound.hiddenAt < 0) return;
+            QuarvelPage.pausedMs -= (context.currentTime - QuarvelSound.hiddenAt) * 1000;
+            QuarvelSound.hiddenAt = -1;
+            // Shown again before the context had stopped.
+            if (document.visibilityState !== 'hidden') context.resume().catch(function() {});
+          }).catch(function() {});
+        }
+      } else if (context && context.state === 'suspended') {
+        context.resume().catch(function() {});
+      }
+      QuarvelPage.update();
     },
   },
 
   quarvel_web_page_open__deps: ['$QuarvelPage', '$QuarvelSound'],
   quarvel_web_page_open: function() {
+    Module['framesShown'] = 0;
+    Module['sceneShown'] = 0;
+    Module['sceneStarts'] = {};
+    Module['longestStepMs'] = 0;
+    Module['demoMs'] = -1;
+    if (QuarvelPage.listening) return;
+    QuarvelPage.listening = true;
     // Sound that a browser kept from starting without a click starts on one.
     function resumeSound() {
       var context = QuarvelSound.context;
-      if (context && context.state === 'suspended') context.resume().catch(function() {});
+      if (context && context.state === 'suspended' && document.visibilityState !== 'hidden') {
+        context.resume().catch(function() {});
+      }
     }
     window.addEventListener('keydown', function(e) {
       if (e.key === 'Escape' || e.keyCode === 27) QuarvelPage.input |= 1;
@@ -177,6 +257,25 @@ mergeInto(LibraryManager.library, {
     window.addEventListener('pagehide', function() {
       QuarvelPage.input |= 2;
       QuarvelSound.close();
+    });
+    document.addEventListener('visibilitychange', QuarvelSound.followPage);
+    QuarvelPage.update();
+  },
+
+  quarvel_web_clock_ms__deps: ['$QuarvelPage'],
+  quarvel_web_clock_ms: function() {
+    return QuarvelPage.now();
+  },
+
+  quarvel_web_wait_again__deps: ['$QuarvelPage'],
+  quarvel_web_wait_again: function() {
+    return Asyncify.handleSleep(function(wakeUp) {
+      QuarvelPage.again = wakeUp;
+      Module['watchAgain'] = function() {
+        var again = QuarvelPage.again;
+        QuarvelPage.again = null;
+        if (again) again(1);
+      };
     });
   },
 
@@ -204,17 +303,21 @@ mergeInto(LibraryManager.library, {
 
   // Gives the page back to the browser until the timeout (none when negative)
   // or, unless `frameAfter` is negative, until the frame count has passed it;
-  // 1 when that frame came first.
+  // 1 when that frame came first. A wait that ends while the demo is paused
+  // ends when it resumes.
   quarvel_web_idle__deps: ['$QuarvelPage', 'quarvel_web_frame_count'],
   quarvel_web_idle: function(timeoutMs, frameAfter) {
     return Asyncify.handleSleep(function(wakeUp) {
-      if (frameAfter >= 0 && _quarvel_web_frame_count() > frameAfter) return wakeUp(1);
       var timer = 0;
+      var done = false;
       function wake(value) {
+        if (done) return;
+        done = true;
         if (timer) clearTimeout(timer);
         QuarvelPage.wake = null;
-        wakeUp(value);
+        QuarvelPage.whenRunning(function() { wakeUp(value); });
       }
+      if (frameAfter >= 0 && _quarvel_web_frame_count() > frameAfter) return wake(1);
       if (frameAfter >= 0) {
         QuarvelPage.wake = function() {
           if (QuarvelPage.frames > frameAfter) wake(1);
@@ -246,7 +349,15 @@ mergeInto(LibraryManager.library, {
     Module['framesShown'] = (Module['framesShown'] || 0) + 1;
   },
 
+  quarvel_web_frame_drawn__deps: ['$QuarvelPage'],
   quarvel_web_frame_drawn: function(scene) {
+    var now = QuarvelPage.now();
+    if (Module['demoMs'] >= 0) {
+      Module['longestStepMs'] = Math.max(Module['longestStepMs'], now - Module['demoMs']);
+    } else {
+      Module['firstMs'] = now;
+    }
+    Module['demoMs'] = now;
     if (Module['sceneShown'] !== scene) {
       Module['sceneStarts'] = Module['sceneStarts'] || {};
       Module['sceneStarts'][scene] = Module['framesShown'] - 1;
