@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "platform/file_names.h"
+
 #if QUARVEL_HAVE_LIBPNG
 #include <png.h>
 #endif
@@ -15,7 +17,7 @@ bool pngSupported() {
   return true;
 }
 
-bool writePng(const std::string& path, const std::uint32_t* pixels, std::uint32_t width,
+bool writePng(const std::filesystem::path& path, const std::uint32_t* pixels, std::uint32_t width,
               std::uint32_t height) {
   // The fourth byte carries no colour: the file holds red, green and blue only.
   std::vector<std::uint8_t> rgb(std::size_t{width} * height * 3);
@@ -29,8 +31,12 @@ bool writePng(const std::string& path, const std::uint32_t* pixels, std::uint32_
   image.width = width;
   image.height = height;
   image.format = PNG_FORMAT_RGB;
-  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+  std::FILE* file = platform::openFile(path, "wb");
+  if (file == nullptr) return false;
+  bool ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), 0, nullptr) != 0;
   png_image_free(&image);
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok) std::filesystem::remove(path);
   return ok;
 }
 
@@ -40,7 +46,7 @@ bool pngSupported() {
   return false;
 }
 
-bool writePng(const std::string&, const std::uint32_t*, std::uint32_t, std::uint32_t) {
+bool writePng(const std::filesystem::path&, const std::uint32_t*, std::uint32_t, std::uint32_t) {
   return false;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace quarvel::tools {
@@ -11,7 +12,7 @@ bool pngSupported();
 
 // Rows from the top, `width` pixels each; the top byte of a pixel is ignored. Gives false when
 // the file cannot be written.
-bool writePng(const std::string& path, const std::uint32_t* pixels, std::uint32_t width,
+bool writePng(const std::filesystem::path& path, const std::uint32_t* pixels, std::uint32_t width,
               std::uint32_t height);
 
 }  // namespace quarvel::tools
