@@ -32,11 +32,12 @@ using quarvel::platform::utf8FromPath;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quarvel-capture [--png DIR] [--frames A:B] [--wav FILE] [--video FILE]\n"
-    "                       [--fps N] [--data DIR] [--stats]\n"
+    "usage: quarvel-capture [--png DIR [--crop WxH]] [--frames A:B] [--wav FILE]\n"
+    "                       [--video FILE] [--fps N] [--data DIR] [--stats]\n"
     "       quarvel-capture --help | --version\n"
     "Runs the demo without a screen, in virtual time, and writes what it shows and plays.\n"
     "  --png DIR      write DIR/frame-NNNNN.png for every frame in the range\n"
+    "  --crop WxH     only the centre W x H pixels of each PNG frame (an icon, say)\n"
     "  --frames A:B   frames to write (0-based, inclusive); the run stops after B\n"
     "  --wav FILE     the music as played, 44100 Hz 16-bit stereo\n"
     "  --video FILE   an mp4 with sound (needs ffmpeg)\n"
@@ -51,6 +52,8 @@ constexpr const char* kUsage =
 
 struct Options {
   std::optional<fs::path> pngDir;
+  std::uint32_t cropWidth = 320;  // the centre of each PNG frame, at most the whole 320 x 240
+  std::uint32_t cropHeight = 240;
   std::uint64_t first = 0;
   std::optional<std::uint64_t> last;
   std::optional<fs::path> wav;
@@ -110,6 +113,17 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
         return std::nullopt;
       }
       o.fps = static_cast<std::uint32_t>(fps);
+    } else if (arg == "--crop") {
+      const auto x = v->find('x');
+      std::uint64_t w = 0;
+      std::uint64_t h = 0;
+      if (x == std::string::npos || !parseNumber(v->substr(0, x), w) ||
+          !parseNumber(v->substr(x + 1), h) || w == 0 || h == 0 || w > 320 || h > 240) {
+        std::cerr << "quarvel-capture: --crop takes WxH within 320x240, for example 192x192\n";
+        return std::nullopt;
+      }
+      o.cropWidth = static_cast<std::uint32_t>(w);
+      o.cropHeight = static_cast<std::uint32_t>(h);
     } else if (arg == "--frames") {
       const auto colon = v->find(':');
       std::uint64_t a = 0;
@@ -253,7 +267,10 @@ int main(int argc, char** argv) {
     if (o.pngDir && index >= o.first && (!o.last || index <= *o.last)) {
       char name[32];
       std::snprintf(name, sizeof name, "frame-%05llu.png", static_cast<unsigned long long>(index));
-      if (!quarvel::tools::writePng(*o.pngDir / name, pixels, width, height)) {
+      const std::uint32_t w = std::min(o.cropWidth, width);
+      const std::uint32_t h = std::min(o.cropHeight, height);
+      const std::uint32_t* centre = pixels + std::size_t{(height - h) / 2} * width + (width - w) / 2;
+      if (!quarvel::tools::writePng(*o.pngDir / name, centre, w, h, width)) {
         writeFailed = true;
       }
     }
