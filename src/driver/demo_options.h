@@ -27,7 +27,9 @@ inline constexpr std::uint32_t kMaxWindowScale = 6;
 inline constexpr std::uint32_t kDefaultWindowScale = 2;
 
 inline constexpr const char* kDemoUsage =
-    "usage: quarvel [--window [--scale N]]\n"
+    "Usage: quarvel [--window [--scale N]]\n"
+    "   or: quarvel --help | --version\n"
+    "\n"
     "Plays the demo with its music, 80 seconds; Escape ends it.\n"
     "  (no option)   full screen\n"
     "  --window      in a window instead\n"

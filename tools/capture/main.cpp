@@ -32,9 +32,8 @@ using quarvel::platform::utf8FromPath;
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quarvel-capture [--png DIR [--crop WxH]] [--frames A:B] [--wav FILE]\n"
-    "                       [--video FILE] [--fps N] [--data DIR] [--stats]\n"
-    "       quarvel-capture --help | --version\n"
+    "Usage: quarvel-capture [OPTION]...\n"
+    "\n"
     "Runs the demo without a screen, in virtual time, and writes what it shows and plays.\n"
     "  --png DIR      write DIR/frame-NNNNN.png for every frame in the range\n"
     "  --crop WxH     only the centre W x H pixels of each PNG frame (an icon, say)\n"

@@ -36,9 +36,10 @@ constexpr std::uint64_t kMaxFrames = static_cast<std::uint64_t>(kMaxSeconds) * k
 constexpr std::uint64_t kRingOutFrames = kRate;  // at most 1 s after the last pass
 
 constexpr const char* kUsage =
-    "usage: xmrender IN.xm OUT.wav [--loops N] [--seconds S]\n"
-    "       xmrender --info IN.xm\n"
-    "       xmrender --help | --version\n"
+    "Usage: xmrender IN.xm OUT.wav [--loops N] [--seconds S]\n"
+    "   or: xmrender --info IN.xm\n"
+    "   or: xmrender --help | --version\n"
+    "\n"
     "Renders an XM module to a 44100 Hz 16-bit stereo WAV file with the demo's own player.\n"
     "By default the song plays once: until it comes back to a row it has played, and then\n"
     "at most 1 s more while its last notes ring out.\n"
