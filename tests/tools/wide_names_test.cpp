@@ -44,8 +44,11 @@ TEST(WideFileNames, DataFilesAreReadAndAWavWrittenInAFolderOutsideTheCodePage) {
 
   const fs::path wav = dir / pathFromUtf8("\u00dcbung \u2713.wav");
   ASSERT_TRUE(writeWav(wav, {1, -2, 3, -32768}, 44100));
-  std::ifstream in(wav, std::ios::binary);
-  const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<unsigned char> bytes;
+  {
+    std::ifstream in(wav, std::ios::binary);  // closed before the folder goes
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
   ASSERT_EQ(bytes.size(), 44u + 8u);
   EXPECT_EQ(std::vector<unsigned char>(bytes.end() - 8, bytes.end()),
             (std::vector<unsigned char>{1, 0, 0xFE, 0xFF, 3, 0, 0, 0x80}));
