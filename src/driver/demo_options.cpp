@@ -92,8 +92,8 @@ std::string missingDataWarning(std::string_view program, std::span<const fs::pat
   for (std::size_t i = 0; i < folders.size(); ++i) {
     std::error_code error;
     const fs::path shown = folders[i].empty() ? fs::current_path(error) : folders[i];
-    searched += (i == 0 ? "" : i + 1 == folders.size() ? " and " : ", ") +
-                platform::utf8FromPath(shown);
+    const char* separator = i == 0 ? "" : i + 1 < folders.size() ? ", " : " and ";
+    searched += separator + platform::utf8FromPath(shown);
   }
   return std::string(program) + ": data files not found: " + missing + " (searched " + searched +
          "); the demo runs without them";

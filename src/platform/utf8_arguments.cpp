@@ -3,6 +3,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+// shellapi.h needs the types windows.h declares.
 #include <shellapi.h>
 #endif
 

@@ -90,8 +90,7 @@ TEST(DemoOptions, DataFilesAreFoundInTheFirstFolderThatHoldsThem) {
             "quarvel-capture: data files not found: zyl-mirvash2.xm, plonix.df, tolvenaq.df "
             "(searched " +
                 platform::utf8FromPath(root / "here") + ", " + platform::utf8FromPath(bin) +
-                " and " + platform::utf8FromPath(share) +
-                "); the demo runs without them");
+                " and " + platform::utf8FromPath(share) + "); the demo runs without them");
   for (const char* name : kDataFileNames) std::ofstream(share / name) << "x";
   EXPECT_EQ(missingDataWarning("quarvel", near), "");
   fs::current_path(previous);

@@ -50,7 +50,7 @@ constexpr const char* kUsage =
     "  --version     the release number\n";
 
 struct Options {
-  const char* input = nullptr;   // UTF-8, as the loader takes it
+  const char* input = nullptr;  // UTF-8, as the loader takes it
   const char* output = nullptr;
   bool info = false;
   std::optional<std::uint32_t> loops;
