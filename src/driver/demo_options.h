@@ -48,8 +48,9 @@ struct CommandLine {
 };
 
 // Reads the demo's arguments (without the program name): Run with the screen
-// they ask for, Help for --help, Version for --version, or Usage when an option is unknown, a value
-// is missing or out of range, or --scale comes without --window.
+// they ask for, Help for --help, Version for --version, or Usage when an
+// option is unknown, a value is missing or out of range, or --scale comes
+// without --window.
 CommandLine parseCommandLine(std::span<const std::string_view> args);
 
 // The folders the programs search for data files: the current directory, then

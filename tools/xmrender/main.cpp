@@ -82,7 +82,8 @@ std::optional<std::uint32_t> parseLoops(const char* text) {
   return static_cast<std::uint32_t>(value);
 }
 
-// Gives the options, or nothing after printing the usage: with exit code 0 for --help, else 2.
+// Gives the options, or nothing after printing the usage or the release: with exit code 0 for
+// --help and --version, else 2.
 // `args` outlives the options, which point into it.
 std::optional<Options> parse(const std::vector<std::string>& args, int& exitCode) {
   Options o;
