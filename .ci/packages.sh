@@ -58,7 +58,7 @@ grep -q -- "--seconds" "$work/xmrender.man" || fail "man xmrender lacks the opti
 step "removing the package"
 apt-get purge -y -qq quarvel >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "apt-get purge quarvel"; }
 trap - EXIT
-! dpkg-query -W -f='${Status}' quarvel 2>/dev/null | grep -q installed || fail "quarvel is still installed"
+! dpkg-query -W -f='${Status}' quarvel 2>/dev/null | grep -q "ok installed" || fail "quarvel is still installed"
 left=()
 while read -r path; do
   # Folders such as /usr/share/man belong to other packages too.
