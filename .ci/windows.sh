@@ -20,26 +20,15 @@ cleanup() {
 }
 trap cleanup EXIT
 
+source .ci/common.sh
+
 # --- tools -------------------------------------------------------------------
-packages=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool x11-apps
-  python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  step "installing ${missing[*]}"
-  apt-get update -qq || fail "apt-get update"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" \
-    >"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log"; fail "installing ${missing[*]}"; }
-fi
+need_packages cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool \
+  x11-apps python3 unzip
 
 # --- build -------------------------------------------------------------------
 step "configuring and building the mingw preset"
-cmake --preset mingw -DQUARVEL_WERROR=ON >"$work/configure.log" 2>&1 ||
-  { tail -30 "$work/configure.log"; fail "configure of the mingw preset"; }
-cmake --build --preset mingw -j2 >"$work/build.log" 2>&1 ||
-  { grep -E "error|FAILED" "$work/build.log" | head -40; fail "build of the mingw preset"; }
+build_preset mingw
 bin="$root/build/mingw/bin"
 for exe in quarvel.exe xmrender.exe; do
   [[ -f "$bin/$exe" ]] || fail "$exe was not built"
@@ -242,5 +231,40 @@ if tr -d '\r' <"$log" | grep -q '^error opening file'; then
   cat "$log"
   fail "run 4 did not find its data files next to quarvel.exe"
 fi
+
+step "the zip unpacked into a folder named outside any code page"
+cd "$root"
+scripts/package.sh zip >"$work/package.log" 2>&1 || { tail -20 "$work/package.log"; fail "the zip"; }
+unpacked="$work/Übung ✓"
+mkdir "$unpacked"
+unzip -q "$root"/build/packages/quarvel-*-windows-x86_64.zip -d "$unpacked" || fail "unzip"
+cd "$unpacked"
+log="$work/zip-window.log"
+wine quarvel.exe --window >"$log" 2>&1 &
+demo=$!
+wait_fps_lines "$log" "$demo" 3
+window=$(xdotool search --name '^Quarvel$' | head -1 || true)
+[[ -n "$window" ]] && xdotool windowfocus "$window" 2>/dev/null || true
+xdotool key Escape
+wait_exit "$demo" 30
+((status == 0)) || { cat "$log"; fail "quarvel.exe --window from the zip exited with $status"; }
+if tr -d '\r' <"$log" | grep -qE '^error opening file|data files not found'; then
+  cat "$log"
+  fail "quarvel.exe from the zip did not find its data"
+fi
+tr -d '\r' <"$log" | grep -qx tolvenaq || { cat "$log"; fail "quarvel.exe from the zip loaded no meshes"; }
+# Five seconds of the demo, into a file whose name is outside the code page too.
+wine quarvel-capture.exe --wav "Musik ✓.wav" --frames 0:299 >"$work/zip-capture.log" 2>&1 ||
+  { cat "$work/zip-capture.log"; fail "quarvel-capture.exe --wav from the zip"; }
+grep -q "not found" "$work/zip-capture.log" && { cat "$work/zip-capture.log"; fail "no data for quarvel-capture.exe"; }
+python3 - "$unpacked/Musik ✓.wav" <<'EOF'
+import sys
+data = open(sys.argv[1], "rb").read()
+frames = (len(data) - 44) // 4
+print(f"{frames} frames of music written")
+if frames < 4 * 44100 or not any(data[44:]):
+    sys.exit("the music was not written")
+EOF
+cd "$root"
 
 step "all Windows checks passed"

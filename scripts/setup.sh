@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-          libbenchmark-dev libsdl2-dev libpng-dev ffmpeg)
+          libbenchmark-dev libsdl2-dev libpng-dev ffmpeg help2man)
 extra=()
 for option in "$@"; do
   case "$option" in

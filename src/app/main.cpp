@@ -7,6 +7,8 @@
 #include "driver/demo_options.h"
 #include "driver/run_demo.h"
 #include "platform/program_folder.h"
+#include "platform/utf8_arguments.h"
+#include "quarvel_version.h"
 
 #if defined(_WIN32)
 #include "platform/win32/win32_platform.h"
@@ -16,10 +18,15 @@
 
 int main(int argc, char** argv) {
   using quarvel::driver::CommandLine;
-  const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const std::vector<std::string> utf8 = quarvel::platform::utf8Arguments(argc, argv);
+  const std::vector<std::string_view> args(utf8.begin(), utf8.end());
   CommandLine line = quarvel::driver::parseCommandLine(args);
   if (line.action == CommandLine::Action::Help) {
     std::cout << quarvel::driver::kDemoUsage;
+    return 0;
+  }
+  if (line.action == CommandLine::Action::Version) {
+    std::cout << "quarvel " << quarvel::kVersion << "\n";
     return 0;
   }
   if (line.action == CommandLine::Action::Usage) {

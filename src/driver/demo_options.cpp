@@ -3,6 +3,8 @@
 
 #include <system_error>
 
+#include "platform/file_names.h"
+
 namespace quarvel::driver {
 namespace fs = std::filesystem;
 
@@ -10,11 +12,12 @@ namespace {
 
 bool holds(const fs::path& folder, std::string_view name) {
   std::error_code error;
-  return fs::is_regular_file(folder / name, error);
+  return fs::is_regular_file(folder / platform::pathFromUtf8(name), error);
 }
 
 std::string pathIn(const fs::path& folder, std::string_view name) {
-  return folder.empty() ? std::string(name) : (folder / name).string();
+  return folder.empty() ? std::string(name)
+                        : platform::utf8FromPath(folder / platform::pathFromUtf8(name));
 }
 
 }  // namespace
@@ -31,6 +34,10 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
     const std::string_view arg = args[i];
     if (arg == "--help" || arg == "-h") {
       line.action = CommandLine::Action::Help;
+      return line;
+    }
+    if (arg == "--version") {
+      line.action = CommandLine::Action::Version;
       return line;
     }
     if (arg == "--window") {
@@ -55,7 +62,11 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
 
 std::vector<fs::path> dataFoldersNear(const fs::path& programFolder) {
   std::vector<fs::path> folders{fs::path()};
-  if (!programFolder.empty()) folders.push_back(programFolder);
+  if (!programFolder.empty()) {
+    folders.push_back(programFolder);
+    // Installed: bin/quarvel reads share/quarvel/.
+    folders.push_back(programFolder.parent_path() / "share" / "quarvel");
+  }
   return folders;
 }
 
@@ -78,10 +89,11 @@ std::string missingDataWarning(std::string_view program, std::span<const fs::pat
   }
   if (missing.empty()) return {};
   std::string searched;
-  for (const fs::path& folder : folders) {
+  for (std::size_t i = 0; i < folders.size(); ++i) {
     std::error_code error;
-    const fs::path shown = folder.empty() ? fs::current_path(error) : folder;
-    searched += (searched.empty() ? "" : " and ") + shown.string();
+    const fs::path shown = folders[i].empty() ? fs::current_path(error) : folders[i];
+    const char* separator = i == 0 ? "" : i + 1 < folders.size() ? ", " : " and ";
+    searched += separator + platform::utf8FromPath(shown);
   }
   return std::string(program) + ": data files not found: " + missing + " (searched " + searched +
          "); the demo runs without them";

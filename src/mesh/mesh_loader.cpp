@@ -7,6 +7,8 @@
 #include <iostream>
 #include <vector>
 
+#include "platform/file_names.h"
+
 namespace quarvel::mesh {
 namespace {
 
@@ -99,7 +101,7 @@ void loadMeshStream(MeshList& list, std::istream& input) {
 }
 
 void loadMeshFile(MeshList& list, const char* name) {
-  std::ifstream file(name, std::ios::binary);
+  std::ifstream file(platform::pathFromUtf8(name), std::ios::binary);
   if (!file.is_open()) {
     std::cout << "error opening file : " << name << '\n' << std::flush;
     return;

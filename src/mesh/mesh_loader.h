@@ -11,8 +11,8 @@ namespace quarvel::mesh {
 // Reads bytes up to a zero byte (consumed, not stored) or the end of the input.
 std::string readZeroTerminatedString(std::istream& input);
 
-// Appends one Mesh per chunk of the file `name` to `list`, printing each chunk's
-// name on its own line. A file that cannot be opened prints
+// Appends one Mesh per chunk of the file `name` (UTF-8) to `list`, printing
+// each chunk's name on its own line. A file that cannot be opened prints
 // "error opening file : <name>" and leaves `list` unchanged. Damaged files
 // never make it read past the data or yield an index outside its mesh; see the
 // source for what is kept of a damaged chunk.

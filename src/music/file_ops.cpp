@@ -5,13 +5,15 @@
 #include <cstring>
 
 #include "music/engine_state.h"
+#include "platform/file_names.h"
 
 namespace quarvel::music {
 namespace {
 
 void* memoryOpen(const char* fileName) {
   auto* file = new MemoryFile{0, 0, nullptr};
-  std::FILE* f = fileName != nullptr ? std::fopen(fileName, "rb") : nullptr;
+  std::FILE* f =
+      fileName != nullptr ? platform::openFile(platform::pathFromUtf8(fileName), "rb") : nullptr;
   if (f == nullptr) return file;
   long size = -1;
   if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);

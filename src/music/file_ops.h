@@ -19,7 +19,7 @@ inline constexpr std::int32_t kSeekEnd = 2;
 
 // The five operations the parser calls. Handles are opaque to the parser.
 struct FileOps {
-  void* (*open)(const char* fileName);  // null when no handle can be given
+  void* (*open)(const char* fileName);  // UTF-8; null when no handle can be given
   void (*close)(void* handle);
   // Copies up to `count` bytes into `buffer`; gives the number copied.
   std::int32_t (*read)(void* buffer, std::int32_t count, void* handle);

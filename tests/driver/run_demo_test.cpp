@@ -16,6 +16,7 @@
 
 #include "driver/demo_options.h"
 #include "driver/run_demo.h"
+#include "platform/file_names.h"
 #include "support/recording_platform.h"
 #include "support/scratch.h"
 
@@ -32,7 +33,8 @@ TEST(DemoOptions, CommandLines) {
                                                             {"--window", "run 0 2"},
                                                             {"--window --scale 1", "run 0 1"},
                                                             {"--scale 6 --window", "run 0 6"},
-                                                            {"--window --help", "help"}};
+                                                            {"--window --help", "help"},
+                                                            {"--version --window", "version"}};
   for (const char* bad : {"--window --scale 0", "--window --scale 7", "--window --scale 12",
                           "--window --scale 2x", "--window --scale", "--scale 3", "--windowed"}) {
     cases.push_back({bad, "usage"});
@@ -45,45 +47,54 @@ TEST(DemoOptions, CommandLines) {
     const DemoOptions& o = line.options;
     const std::string got = line.action == Action::Run ? "run " + std::to_string(o.fullScreen) +
                                                              " " + std::to_string(o.scale)
-                            : line.action == Action::Help ? "help"
-                                                          : "usage";
+                            : line.action == Action::Help    ? "help"
+                            : line.action == Action::Version ? "version"
+                                                             : "usage";
     EXPECT_EQ(got, expected) << text;
     EXPECT_EQ(line.action == Action::Usage, !line.error.empty()) << text;
   }
 }
 
 TEST(DemoOptions, DataFilesAreFoundInTheFirstFolderThatHoldsThem) {
-  const fs::path root = quarvel::testing::scratchDirectory();
+  // The installed layout, under a name outside any ANSI code page.
+  const fs::path scratch = quarvel::testing::scratchDirectory();
+  const fs::path root = scratch / platform::pathFromUtf8("\u00dcbung \u2713");
+  const fs::path bin = root / "bin", share = root / "share" / "quarvel";
   fs::create_directories(root / "here" / "hv.df");  // a folder, not a file
-  fs::create_directories(root / "program");
-  for (const char* file : {"here/star.df", "program/star.df", "program/hv.df"}) {
-    std::ofstream(root / file) << "x";
+  fs::create_directories(bin);
+  fs::create_directories(share);
+  for (const fs::path& file : {root / "here" / "star.df", bin / "star.df", bin / "hv.df",
+                               share / "hv.df", share / "wendup.df"}) {
+    std::ofstream(file) << "x";
   }
   const fs::path previous = fs::current_path();
   fs::current_path(root / "here");
-  const std::vector<fs::path> near = dataFoldersNear(root / "program"), none;
-  const std::vector<fs::path> programFirst{root / "program", fs::path()};
-  const auto program = [&](const char* name) { return (root / "program" / name).string(); };
+  const std::vector<fs::path> near = dataFoldersNear(bin), none;
+  const std::vector<fs::path> programFirst{bin, fs::path()};
+  const auto in = [](const fs::path& folder, const char* name) {
+    return platform::utf8FromPath(folder / name);
+  };
   const std::tuple<const char*, const std::vector<fs::path>&, std::string> cases[] = {
       {"star.df", near, "star.df"},
-      {"hv.df", near, program("hv.df")},
+      {"hv.df", near, in(bin, "hv.df")},
+      {"wendup.df", near, in(share, "wendup.df")},
       {"plonix.df", near, "plonix.df"},
       {"hv.df", none, "hv.df"},
-      {"star.df", programFirst, program("star.df")},
-      {"plonix.df", programFirst, program("plonix.df")},
+      {"star.df", programFirst, in(bin, "star.df")},
+      {"plonix.df", programFirst, in(bin, "plonix.df")},
   };
   for (const auto& [name, folders, expected] : cases) {
     EXPECT_EQ(dataFilePath(name, folders), expected) << name << " in " << folders.size();
   }
   EXPECT_EQ(missingDataWarning("quarvel-capture", near),
-            "quarvel-capture: data files not found: zyl-mirvash2.xm, plonix.df, wendup.df, "
-            "tolvenaq.df (searched " +
-                (root / "here").string() + " and " + (root / "program").string() +
-                "); the demo runs without them");
-  for (const char* name : kDataFileNames) std::ofstream(root / "program" / name) << "x";
+            "quarvel-capture: data files not found: zyl-mirvash2.xm, plonix.df, tolvenaq.df "
+            "(searched " +
+                platform::utf8FromPath(root / "here") + ", " + platform::utf8FromPath(bin) +
+                " and " + platform::utf8FromPath(share) + "); the demo runs without them");
+  for (const char* name : kDataFileNames) std::ofstream(share / name) << "x";
   EXPECT_EQ(missingDataWarning("quarvel", near), "");
   fs::current_path(previous);
-  fs::remove_all(root);
+  fs::remove_all(scratch);
 }
 
 // Sends each console line into the fake's call log, among the platform calls.

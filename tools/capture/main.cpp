@@ -19,30 +19,41 @@
 #include "driver/frame_stats.h"
 #include "driver/run_demo.h"
 #include "math/vector_path.h"
+#include "platform/file_names.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/program_folder.h"
+#include "platform/utf8_arguments.h"
+#include "quarvel_version.h"
 
 namespace fs = std::filesystem;
 using quarvel::driver::Scene;
+using quarvel::platform::pathFromUtf8;
+using quarvel::platform::utf8FromPath;
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quarvel-capture [--png DIR] [--frames A:B] [--wav FILE] [--video FILE]\n"
-    "                       [--fps N] [--data DIR] [--stats]\n"
+    "Usage: quarvel-capture [OPTION]...\n"
+    "\n"
     "Runs the demo without a screen, in virtual time, and writes what it shows and plays.\n"
     "  --png DIR      write DIR/frame-NNNNN.png for every frame in the range\n"
+    "  --crop WxH     only the centre W x H pixels of each PNG frame (an icon, say)\n"
     "  --frames A:B   frames to write (0-based, inclusive); the run stops after B\n"
     "  --wav FILE     the music as played, 44100 Hz 16-bit stereo\n"
     "  --video FILE   an mp4 with sound (needs ffmpeg)\n"
     "  --fps N        vertical blanks per second (default 60)\n"
     "  --data DIR     directory with the demo's data files (default: the current\n"
-    "                 directory, else the program's folder)\n"
+    "                 directory, else the program's folder, else ../share/quarvel\n"
+    "                 beside the program's folder)\n"
     "  --stats        per scene: frames, median and 95th percentile cost per frame;\n"
-    "                 then the run's wall time, its speed and the vector path used\n";
+    "                 then the run's wall time, its speed and the vector path used\n"
+    "  --help         this text\n"
+    "  --version      the release number\n";
 
 struct Options {
   std::optional<fs::path> pngDir;
+  std::uint32_t cropWidth = 320;  // the centre of each PNG frame, at most the whole 320 x 240
+  std::uint32_t cropHeight = 240;
   std::uint64_t first = 0;
   std::optional<std::uint64_t> last;
   std::optional<fs::path> wav;
@@ -62,13 +73,13 @@ bool parseNumber(const std::string& text, std::uint64_t& out) {
   return true;
 }
 
-std::optional<Options> parse(int argc, char** argv) {
+std::optional<Options> parse(const std::vector<std::string>& args) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     const auto value = [&]() -> std::optional<std::string> {
-      if (i + 1 >= argc) return std::nullopt;
-      return std::string(argv[++i]);
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
     };
     if (arg == "--stats") {
       o.stats = true;
@@ -78,19 +89,23 @@ std::optional<Options> parse(int argc, char** argv) {
       std::cout << kUsage;
       std::exit(0);
     }
+    if (arg == "--version") {
+      std::cout << "quarvel-capture " << quarvel::kVersion << "\n";
+      std::exit(0);
+    }
     const auto v = value();
     if (!v) {
       std::cerr << "quarvel-capture: " << arg << " needs a value\n";
       return std::nullopt;
     }
     if (arg == "--png") {
-      o.pngDir = fs::absolute(*v);
+      o.pngDir = fs::absolute(pathFromUtf8(*v));
     } else if (arg == "--wav") {
-      o.wav = fs::absolute(*v);
+      o.wav = fs::absolute(pathFromUtf8(*v));
     } else if (arg == "--video") {
-      o.video = fs::absolute(*v);
+      o.video = fs::absolute(pathFromUtf8(*v));
     } else if (arg == "--data") {
-      o.data = fs::absolute(*v);
+      o.data = fs::absolute(pathFromUtf8(*v));
     } else if (arg == "--fps") {
       std::uint64_t fps = 0;
       if (!parseNumber(*v, fps) || fps == 0 || fps > 1000) {
@@ -98,6 +113,17 @@ std::optional<Options> parse(int argc, char** argv) {
         return std::nullopt;
       }
       o.fps = static_cast<std::uint32_t>(fps);
+    } else if (arg == "--crop") {
+      const auto x = v->find('x');
+      std::uint64_t w = 0;
+      std::uint64_t h = 0;
+      if (x == std::string::npos || !parseNumber(v->substr(0, x), w) ||
+          !parseNumber(v->substr(x + 1), h) || w == 0 || h == 0 || w > 320 || h > 240) {
+        std::cerr << "quarvel-capture: --crop takes WxH within 320x240, for example 192x192\n";
+        return std::nullopt;
+      }
+      o.cropWidth = static_cast<std::uint32_t>(w);
+      o.cropHeight = static_cast<std::uint32_t>(h);
     } else if (arg == "--frames") {
       const auto colon = v->find(':');
       std::uint64_t a = 0;
@@ -166,7 +192,7 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::optional<Options> parsed = parse(argc, argv);
+  const std::optional<Options> parsed = parse(quarvel::platform::utf8Arguments(argc, argv));
   if (!parsed) return 2;
   const Options& o = *parsed;
 
@@ -184,7 +210,8 @@ int main(int argc, char** argv) {
     std::error_code error;
     fs::create_directories(*o.pngDir, error);
     if (error) {
-      std::cerr << "quarvel-capture: cannot create " << *o.pngDir << ": " << error.message() << "\n";
+      std::cerr << "quarvel-capture: cannot create " << utf8FromPath(*o.pngDir) << ": "
+                << error.message() << "\n";
       return 1;
     }
   }
@@ -192,7 +219,7 @@ int main(int argc, char** argv) {
     std::error_code error;
     fs::current_path(*o.data, error);
     if (error) {
-      std::cerr << "quarvel-capture: cannot use data directory " << *o.data << ": "
+      std::cerr << "quarvel-capture: cannot use data directory " << utf8FromPath(*o.data) << ": "
                 << error.message() << "\n";
       return 1;
     }
@@ -230,7 +257,10 @@ int main(int argc, char** argv) {
     if (o.pngDir && index >= o.first && (!o.last || index <= *o.last)) {
       char name[32];
       std::snprintf(name, sizeof name, "frame-%05llu.png", static_cast<unsigned long long>(index));
-      if (!quarvel::tools::writePng((*o.pngDir / name).string(), pixels, width, height)) {
+      const std::uint32_t w = std::min(o.cropWidth, width);
+      const std::uint32_t h = std::min(o.cropHeight, height);
+      const std::uint32_t* centre = pixels + std::size_t{(height - h) / 2} * width + (width - w) / 2;
+      if (!quarvel::tools::writePng(*o.pngDir / name, centre, w, h, width)) {
         writeFailed = true;
       }
     }
@@ -253,8 +283,8 @@ int main(int argc, char** argv) {
   bar.finish();
 
   const auto& sound = headless.recordedSound();
-  if (o.wav && !quarvel::tools::writeWav(o.wav->string(), sound, 44100)) {
-    std::cerr << "quarvel-capture: cannot write " << *o.wav << "\n";
+  if (o.wav && !quarvel::tools::writeWav(*o.wav, sound, 44100)) {
+    std::cerr << "quarvel-capture: cannot write " << utf8FromPath(*o.wav) << "\n";
     writeFailed = true;
   }
   if (encoder) {
@@ -263,7 +293,7 @@ int main(int argc, char** argv) {
       std::cerr << "quarvel-capture: " << error << "\n";
       return 1;
     }
-    std::cerr << "quarvel-capture: video written to " << o.video->string() << "\n";
+    std::cerr << "quarvel-capture: video written to " << utf8FromPath(*o.video) << "\n";
   }
   if (o.stats) {
     costs.print();

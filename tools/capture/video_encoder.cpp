@@ -10,15 +10,21 @@
 #include <utility>
 
 #include "common/wav_file.h"
+#include "platform/file_names.h"
 
 namespace fs = std::filesystem;
+using quarvel::platform::utf8FromPath;
 
 namespace quarvel::tools {
 namespace {
 
+// A path as one word of a command line, in UTF-8.
 std::string quoted(const fs::path& p) {
+#if defined(_WIN32)
+  return '"' + utf8FromPath(p) + '"';  // Windows names cannot hold a double quote
+#else
   std::string out = "'";
-  for (const char c : p.string()) {
+  for (const char c : utf8FromPath(p)) {
     if (c == '\'') {
       out += "'\\''";
     } else {
@@ -26,6 +32,11 @@ std::string quoted(const fs::path& p) {
     }
   }
   return out + "'";
+#endif
+}
+
+fs::path withSuffix(fs::path path, const char* suffix) {
+  return path += suffix;
 }
 
 // The last value of `key` in an ffmpeg progress file ("frame=120" lines); 0 before the first.
@@ -63,13 +74,17 @@ int watch(const std::function<int()>& job, ProgressBar& bar, const fs::path& fil
 }  // namespace
 
 bool haveFfmpeg() {
-  return std::system("ffmpeg -version > /dev/null 2>&1") == 0;
+#if defined(_WIN32)
+  return platform::runCommand("ffmpeg -version > NUL 2>&1") == 0;
+#else
+  return platform::runCommand("ffmpeg -version > /dev/null 2>&1") == 0;
+#endif
 }
 
 VideoEncoder::VideoEncoder(fs::path path, std::uint32_t fps)
     : path_(std::move(path)),
-      silent_(path_.string() + ".video-only.mp4"),
-      progress_(path_.string() + ".progress") {
+      silent_(withSuffix(path_, ".video-only.mp4")),
+      progress_(withSuffix(path_, ".progress")) {
   fs::remove(progress_);
   const std::string command =
       "ffmpeg -y -loglevel error -nostats -progress " + quoted(progress_) +
@@ -78,9 +93,9 @@ VideoEncoder::VideoEncoder(fs::path path, std::uint32_t fps)
       "-pix_fmt yuv420p " +
       quoted(silent_);
 #if defined(_WIN32)
-  pipe_ = popen(command.c_str(), "wb");  // text mode would turn bytes 0x0A into 0x0D 0x0A
+  pipe_ = platform::openCommandPipe(command, "wb");  // text mode would turn 0x0A into 0x0D 0x0A
 #else
-  pipe_ = popen(command.c_str(), "w");
+  pipe_ = platform::openCommandPipe(command, "w");
 #endif
 }
 
@@ -118,22 +133,22 @@ std::string VideoEncoder::finish(const std::vector<std::int16_t>& sound, std::ui
   std::error_code error;
   if (sound.empty()) {
     fs::rename(silent_, path_, error);
-    return error ? "cannot write " + path_.string() : "";
+    return error ? "cannot write " + utf8FromPath(path_) : "";
   }
-  const fs::path audio = path_.string() + ".audio.wav";
+  const fs::path audio = withSuffix(path_, ".audio.wav");
   const std::uint64_t seconds = (sound.size() / 2 + 44099) / 44100;
   std::string result;
-  if (!writeWav(audio.string(), sound, 44100)) {
-    result = "cannot write " + audio.string();
+  if (!writeWav(audio, sound, 44100)) {
+    result = "cannot write " + utf8FromPath(audio);
   } else {
     fs::remove(progress_, error);
     const std::string mux = "ffmpeg -y -loglevel error -nostats -progress " + quoted(progress_) +
                             " -i " + quoted(silent_) + " -i " + quoted(audio) +
                             " -c:v copy -c:a aac -b:a 192k -shortest " + quoted(path_);
     ProgressBar bar(out, style, "adding the sound", "s", seconds);
-    const auto run = [&mux] { return std::system(mux.c_str()); };
+    const auto run = [&mux] { return platform::runCommand(mux); };
     if (watch(run, bar, progress_, "out_time_us", 1000000) != 0) {
-      result = "ffmpeg failed to add the sound to " + path_.string();
+      result = "ffmpeg failed to add the sound to " + utf8FromPath(path_);
     } else {
       bar.update(seconds);
     }

@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "platform/file_names.h"
+
 #if QUARVEL_HAVE_LIBPNG
 #include <png.h>
 #endif
@@ -15,22 +17,31 @@ bool pngSupported() {
   return true;
 }
 
-bool writePng(const std::string& path, const std::uint32_t* pixels, std::uint32_t width,
-              std::uint32_t height) {
+bool writePng(const std::filesystem::path& path, const std::uint32_t* pixels, std::uint32_t width,
+              std::uint32_t height, std::uint32_t stride) {
+  if (stride == 0) stride = width;
   // The fourth byte carries no colour: the file holds red, green and blue only.
   std::vector<std::uint8_t> rgb(std::size_t{width} * height * 3);
-  for (std::size_t i = 0; i < std::size_t{width} * height; ++i) {
-    rgb[3 * i] = static_cast<std::uint8_t>(pixels[i] >> 16);
-    rgb[3 * i + 1] = static_cast<std::uint8_t>(pixels[i] >> 8);
-    rgb[3 * i + 2] = static_cast<std::uint8_t>(pixels[i]);
+  for (std::size_t y = 0; y < height; ++y) {
+    for (std::size_t x = 0; x < width; ++x) {
+      const std::uint32_t pixel = pixels[y * stride + x];
+      const std::size_t i = y * width + x;
+      rgb[3 * i] = static_cast<std::uint8_t>(pixel >> 16);
+      rgb[3 * i + 1] = static_cast<std::uint8_t>(pixel >> 8);
+      rgb[3 * i + 2] = static_cast<std::uint8_t>(pixel);
+    }
   }
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
   image.width = width;
   image.height = height;
   image.format = PNG_FORMAT_RGB;
-  const bool ok = png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+  std::FILE* file = platform::openFile(path, "wb");
+  if (file == nullptr) return false;
+  bool ok = png_image_write_to_stdio(&image, file, 0, rgb.data(), 0, nullptr) != 0;
   png_image_free(&image);
+  ok = std::fclose(file) == 0 && ok;
+  if (!ok) std::filesystem::remove(path);
   return ok;
 }
 
@@ -40,7 +51,8 @@ bool pngSupported() {
   return false;
 }
 
-bool writePng(const std::string&, const std::uint32_t*, std::uint32_t, std::uint32_t) {
+bool writePng(const std::filesystem::path&, const std::uint32_t*, std::uint32_t, std::uint32_t,
+              std::uint32_t) {
   return false;
 }
 

@@ -46,7 +46,7 @@ void appendPcm(std::vector<std::uint8_t>& bytes, const std::int16_t* samples, st
   }
 }
 
-bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
+bool writeWav(const std::filesystem::path& path, const std::vector<std::int16_t>& samples,
               std::uint32_t framesPerSecond) {
   std::ofstream f(path, std::ios::binary);
   if (!f) return false;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ std::vector<std::uint8_t> wavHeader(std::uint32_t frames, std::uint32_t framesPe
 void appendPcm(std::vector<std::uint8_t>& bytes, const std::int16_t* samples, std::size_t count);
 
 // Writes a whole file; gives false when it cannot be written.
-bool writeWav(const std::string& path, const std::vector<std::int16_t>& interleavedStereo,
+bool writeWav(const std::filesystem::path& path, const std::vector<std::int16_t>& interleavedStereo,
               std::uint32_t framesPerSecond);
 
 }  // namespace quarvel::tools

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -19,11 +20,16 @@
 #include "music/loader.h"
 #include "music/playback.h"
 #include "music/sequencer.h"
+#include "platform/file_names.h"
+#include "platform/utf8_arguments.h"
+#include "quarvel_version.h"
 #include "xmrender/song_passes.h"
 
 namespace {
 
 using namespace quarvel::music;
+using quarvel::platform::openFile;
+using quarvel::platform::pathFromUtf8;
 using quarvel::tools::PassEnd;
 
 constexpr std::uint32_t kRate = 44100;
@@ -33,18 +39,22 @@ constexpr std::uint64_t kRingOutFrames = kRate;  // at most 1 s after the last p
 constexpr std::size_t kFadeFrames = kRate / 20;  // a ring-out still sounding fades over 50 ms
 
 constexpr const char* kUsage =
-    "usage: xmrender IN.xm OUT.wav [--loops N] [--seconds S]\n"
-    "       xmrender --info IN.xm\n"
+    "Usage: xmrender IN.xm OUT.wav [--loops N] [--seconds S]\n"
+    "   or: xmrender --info IN.xm\n"
+    "   or: xmrender --help | --version\n"
+    "\n"
     "Renders an XM module to a 44100 Hz 16-bit stereo WAV file with the demo's own player.\n"
     "By default the song plays once: until it plays again, in the same order, rows it has\n"
     "played; then its last row is held with no new rows for at most 1 s while the notes\n"
     "ring out.\n"
     "  --loops N     N passes of the song instead of one\n"
     "  --seconds S   a fixed length of S seconds (with --loops, whichever ends first)\n"
-    "  --info        what the module holds, and how long one pass lasts\n";
+    "  --info        what the module holds, and how long one pass lasts\n"
+    "  --help        this text\n"
+    "  --version     the release number\n";
 
 struct Options {
-  const char* input = nullptr;
+  const char* input = nullptr;  // UTF-8, as the loader takes it
   const char* output = nullptr;
   bool info = false;
   std::optional<std::uint32_t> loops;
@@ -76,15 +86,21 @@ std::optional<std::uint32_t> parseLoops(const char* text) {
   return static_cast<std::uint32_t>(value);
 }
 
-// Gives the options, or nothing after printing the usage: with exit code 0 for --help, else 2.
-std::optional<Options> parse(int argc, char** argv, int& exitCode) {
+// Gives the options, or nothing after printing the usage or the release: with exit code 0 for
+// --help and --version, else 2.
+// `args` outlives the options, which point into it.
+std::optional<Options> parse(const std::vector<std::string>& args, int& exitCode) {
   Options o;
   exitCode = 2;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const char* value = i + 1 < args.size() ? args[i + 1].c_str() : nullptr;
     if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
+      exitCode = 0;
+      return std::nullopt;
+    } else if (arg == "--version") {
+      std::cout << "xmrender " << quarvel::kVersion << "\n";
       exitCode = 0;
       return std::nullopt;
     } else if (arg == "--info") {
@@ -101,9 +117,9 @@ std::optional<Options> parse(int argc, char** argv, int& exitCode) {
     } else if (arg.size() > 1 && arg[0] == '-') {
       return usage("unknown option " + arg);
     } else if (o.input == nullptr) {
-      o.input = argv[i];
+      o.input = arg.c_str();
     } else if (o.output == nullptr) {
-      o.output = argv[i];
+      o.output = arg.c_str();
     } else {
       return usage("too many arguments");
     }
@@ -119,7 +135,7 @@ std::optional<Options> parse(int argc, char** argv, int& exitCode) {
 
 // Loads `path`, or says on standard error why it cannot be played.
 Song* load(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = openFile(pathFromUtf8(path), "rb");
   if (file == nullptr) {
     std::cerr << "xmrender: cannot read '" << path << "': " << std::strerror(errno) << "\n";
     return nullptr;
@@ -161,7 +177,7 @@ struct FileHeader {
 FileHeader readFileHeader(const char* path) {
   FileHeader header;
   std::uint8_t bytes[72] = {};
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = openFile(pathFromUtf8(path), "rb");
   if (file == nullptr) return header;
   const std::size_t got = std::fread(bytes, 1, sizeof bytes, file);
   std::fclose(file);
@@ -282,7 +298,7 @@ int render(const Options& o) {
 
   Song* song = load(o.input);
   if (song == nullptr) return 1;
-  std::FILE* out = std::fopen(o.output, "wb");
+  std::FILE* out = openFile(pathFromUtf8(o.output), "wb");
   if (out == nullptr) {
     std::cerr << "xmrender: cannot write '" << o.output << "': " << std::strerror(errno) << "\n";
     freeSong(song);
@@ -319,7 +335,8 @@ int render(const Options& o) {
   freeSong(song);
   if (!ok) {
     std::cerr << "xmrender: writing '" << o.output << "' failed\n";
-    std::remove(o.output);
+    std::error_code ignored;
+    std::filesystem::remove(pathFromUtf8(o.output), ignored);
     return 1;
   }
   return 0;
@@ -329,7 +346,8 @@ int render(const Options& o) {
 
 int main(int argc, char** argv) {
   int exitCode = 0;
-  const std::optional<Options> options = parse(argc, argv, exitCode);
+  const std::vector<std::string> args = quarvel::platform::utf8Arguments(argc, argv);
+  const std::optional<Options> options = parse(args, exitCode);
   if (!options) return exitCode;
   installMemoryFileOps();
   return options->info ? printInfo(options->input) : render(*options);
