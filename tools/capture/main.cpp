@@ -19,6 +19,7 @@
 #include "driver/run_demo.h"
 #include "math/vector_path.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/output_hash.h"
 #include "platform/program_folder.h"
 
 namespace fs = std::filesystem;
@@ -28,12 +29,15 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quarvel-capture [--png DIR] [--frames A:B] [--wav FILE] [--video FILE]\n"
-    "                       [--fps N] [--data DIR] [--stats]\n"
+    "                       [--hashes FILE] [--fps N] [--data DIR] [--stats]\n"
     "Runs the demo without a screen, in virtual time, and writes what it shows and plays.\n"
     "  --png DIR      write DIR/frame-NNNNN.png for every frame in the range\n"
     "  --frames A:B   frames to write (0-based, inclusive); the run stops after B\n"
     "  --wav FILE     the music as played, 44100 Hz 16-bit stereo\n"
     "  --video FILE   an mp4 with sound (needs ffmpeg)\n"
+    "  --hashes FILE  a line per frame in the range, its number and the hash of its\n"
+    "                 picture, then 'sound' and the hash of the music: two builds\n"
+    "                 that write the same file showed and played the same\n"
     "  --fps N        vertical blanks per second (default 60)\n"
     "  --data DIR     directory with the demo's data files (default: the current\n"
     "                 directory, else the program's folder)\n"
@@ -46,6 +50,7 @@ struct Options {
   std::optional<std::uint64_t> last;
   std::optional<fs::path> wav;
   std::optional<fs::path> video;
+  std::optional<fs::path> hashes;
   std::uint32_t fps = 60;
   std::optional<fs::path> data;
   bool stats = false;
@@ -86,6 +91,8 @@ std::optional<Options> parse(int argc, char** argv) {
       o.pngDir = fs::absolute(*v);
     } else if (arg == "--wav") {
       o.wav = fs::absolute(*v);
+    } else if (arg == "--hashes") {
+      o.hashes = fs::absolute(*v);
     } else if (arg == "--video") {
       o.video = fs::absolute(*v);
     } else if (arg == "--data") {
@@ -172,6 +179,22 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
   std::map<Scene, std::vector<double>> costs_;
 };
 
+// "N HASH" per frame and "sound HASH", hashes as 16 hexadecimal digits.
+bool writeHashes(const fs::path& path,
+                 const std::vector<std::pair<std::uint64_t, std::uint64_t>>& frames,
+                 const std::vector<std::int16_t>& sound) {
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");  // the same bytes on Windows
+  if (file == nullptr) return false;
+  for (const auto& [index, hash] : frames) {
+    std::fprintf(file, "%llu %016llx\n", static_cast<unsigned long long>(index),
+                 static_cast<unsigned long long>(hash));
+  }
+  const std::uint64_t soundHash =
+      quarvel::platform::headless::outputHash(sound.data(), sound.size());
+  std::fprintf(file, "sound %016llx\n", static_cast<unsigned long long>(soundHash));
+  return std::fclose(file) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -234,6 +257,7 @@ int main(int argc, char** argv) {
   quarvel::tools::ProgressBar bar(console, style, "rendering", "frames", expected);
 
   bool writeFailed = false;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> frameHashes;
   headless.setFrameSink([&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t width,
                             std::uint32_t height) {
     if (o.pngDir && index >= o.first && (!o.last || index <= *o.last)) {
@@ -242,6 +266,10 @@ int main(int argc, char** argv) {
       if (!quarvel::tools::writePng((*o.pngDir / name).string(), pixels, width, height)) {
         writeFailed = true;
       }
+    }
+    if (o.hashes && index >= o.first && (!o.last || index <= *o.last)) {
+      frameHashes.emplace_back(
+          index, quarvel::platform::headless::outputHash(pixels, std::size_t{width} * height));
     }
     if (encoder && index >= o.first) encoder->addFrame(pixels, width, height);
     bar.update(std::min(index + 1, expected),
@@ -264,6 +292,10 @@ int main(int argc, char** argv) {
   const auto& sound = headless.recordedSound();
   if (o.wav && !quarvel::tools::writeWav(o.wav->string(), sound, 44100)) {
     std::cerr << "quarvel-capture: cannot write " << *o.wav << "\n";
+    writeFailed = true;
+  }
+  if (o.hashes && !writeHashes(*o.hashes, frameHashes, sound)) {
+    std::cerr << "quarvel-capture: cannot write " << *o.hashes << "\n";
     writeFailed = true;
   }
   if (encoder) {
