@@ -272,7 +272,7 @@ double scaled(Dd v, int k) {
   const double unit = shift >= 0 ? powerOfTwo(shift) : (shift == -1 ? 0.5 : 0.25);
   const double h = v.hi * unit;
   const double l = v.lo * unit;
-  double n = nearestInteger(h);
+  double n = (h + 0x1p52) - 0x1p52;  // 0 <= h < 2^52: ties to even
   const double d = h - n;
   if (d == 0.5 && l > 0.0) n += 1.0;
   if (d == -0.5 && l < 0.0) n -= 1.0;

@@ -11,10 +11,12 @@ double sin(double x);
 double cos(double x);
 double tan(double x);
 
-// x to the power y, correctly rounded to nearest wherever the result is finite
-// and not subnormal (subnormal results of integer powers are rounded correctly
-// too). Special values follow C's pow: pow(x, 0) = 1, pow(1, y) = 1, a negative
-// x with a non-integer y gives NaN, zeros and infinities as C99 Annex F.
+// x to the power y, correctly rounded to nearest, subnormal results included.
+// A result exactly halfway between two doubles is rounded to even for integer
+// y up to 64 in size; elsewhere such exact ties (rare: pow(m * m, 1.5) with m
+// of 18 bits) may round either way. Special values follow C's pow: pow(x, 0) =
+// 1, pow(1, y) = 1, a negative x with a non-integer y gives NaN, zeros and
+// infinities as C99 Annex F.
 double pow(double x, double y);
 
 }  // namespace quarvel::math

@@ -3,8 +3,10 @@
 #include <quadmath.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -145,16 +147,22 @@ TEST(ElementaryAccuracy, PowerOnTheDemosArgumentsAndAMillionMore) {
   expectCorrectlyRounded("pow(2, y)", demoExponents(), powerOfTwo, quadPowerOfTwo);
   expectCorrectlyRounded("pow(2, y)", randomArgs(-16.0, 16.0, 5), powerOfTwo, quadPowerOfTwo);
 
-  // Bases in (0, 4) with exponents in (-8, 8): the general path through log and exp.
-  const std::vector<double> bases = randomArgs(0.0, 4.0, 6);
-  const std::vector<double> exponents = randomArgs(-8.0, 8.0, 7);
+  // The general path through log and exp (bases from e^-700 to e^700, exponents
+  // in (-3, 3)), and integer powers up to 64 of any double: subnormal results too.
+  std::mt19937_64 bits(6);
+  std::uniform_real_distribution<double> logBase(-700.0, 700.0), exponent(-3.0, 3.0);
   std::size_t wrong = 0;
-  for (std::size_t i = 0; i < 200000; ++i) {
-    const double x = bases[i], y = exponents[i];
-    const auto want = static_cast<double>(powq(x, y));
-    if (pow(x, y) != want && ++wrong <= 5) {
-      ADD_FAILURE() << std::hexfloat << "pow(" << x << ", " << y << ") = " << pow(x, y) << ", not "
-                    << want;
+  for (int i = 0; i < 200000; ++i) {
+    const double x = std::exp(logBase(bits)), y = exponent(bits);
+    const double m = std::ldexp(1.0 + static_cast<double>(bits() >> 12) * 0x1p-52,
+                                static_cast<int>(bits() % 2000) - 1000);
+    const double n = static_cast<double>(static_cast<int>(bits() % 129) - 64);
+    for (const auto& [base, power] : {std::pair{x, y}, std::pair{m, n}}) {
+      const auto want = static_cast<double>(powq(base, power));
+      if (pow(base, power) != want && ++wrong <= 5) {
+        ADD_FAILURE() << std::hexfloat << "pow(" << base << ", " << power
+                      << ") = " << pow(base, power) << ", not " << want;
+      }
     }
   }
   EXPECT_EQ(wrong, 0u);

@@ -83,6 +83,8 @@ TEST(Elementary, PowerBits) {
       {0x1.e278ap-1, 20.0, 0x1.381ffbdbcaf22p-2},
       {0x1.dbfea8p-1, 20.0, 0x1.dc6708414369fp-3},
       {0x1.3p-53, 20.0, 0x0.000000007c5ffp-1022},  // a highlight that underflows: subnormal
+      {0x1.f73113a92fb1ep-512, 2.0, 0x0.f744792ad86cfp-1022},  // rounded once, at 2^-1074
+      {0x1.0a7c8ca39a35dp+401, -0x1.463f2cb7d3e27p+1, 0x0.dc288eed771e3p-1022},
       {0x1.fffffffffffffp-1, 0x1p+60, 0x1.42eb9f39afae3p-185},
       {10.0, -3.0, 0x1.0624dd2f1a9fcp-10},
       {0x1.8p-1, -3.0, 0x1.2f684bda12f68p+1},
