@@ -204,6 +204,10 @@ constexpr Dd kLogTerms[] = {
 
 // pi / 2 and log 2 as three doubles each (about 160 bits).
 constexpr double kHalfPi[] = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54, -0x1.f1976b7ed8fbcp-110};
+// pi / 2 again, in three parts of 33 bits and a fourth of 53 (Cody and Waite):
+// k times each of the first three is exact for |k| < 2^20.
+constexpr double kHalfPi33[] = {0x1.921fb544p+0, 0x1.0b4611a6p-34, 0x1.3198a2ep-69,
+                                0x1.b839a252049c1p-104};
 constexpr double kTwoOverPi = 0x1.45f306dc9c883p-1;
 constexpr double kLog2[] = {0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56, 0x1.7b57a079a1934p-111};
 constexpr double kOverLog2 = 0x1.71547652b82fep+0;
@@ -223,6 +227,13 @@ Dd reduce(double x, double k, const double (&constant)[3]) {
   return add(r, negate(twoProduct(k, constant[2])));
 }
 
+// x - k pi/2 for |k| < 2^20, by plain products.
+Dd reduceSmall(double x, double k) {
+  Dd r = twoSum(x - k * kHalfPi33[0], -(k * kHalfPi33[1]));
+  r = add(r, {-(k * kHalfPi33[2]), 0.0});
+  return add(r, {-(k * kHalfPi33[3]), 0.0});
+}
+
 struct Quadrant {
   int k;  // the multiple of pi / 2, modulo 4
   Dd r;   // the rest, |r| <= pi / 4 (a little more for |x| near pi / 4)
@@ -231,8 +242,8 @@ struct Quadrant {
 Quadrant reduceHalfPi(double x) {
   if (absolute(x) <= 0x1.921fb54442d18p-1) return {0, {x, 0.0}};
   const double k = nearestInteger(x * kTwoOverPi);
-  const auto low = static_cast<std::int64_t>(k) & 3;
-  return {static_cast<int>(low), reduce(x, k, kHalfPi)};
+  const auto low = static_cast<int>(static_cast<std::int64_t>(k) & 3);
+  return {low, absolute(k) < 0x1p20 ? reduceSmall(x, k) : reduce(x, k, kHalfPi)};
 }
 
 // The kernels on |r| <= pi/4: in full (terms from z^9 on in plain double), or

@@ -39,6 +39,8 @@ TEST(Elementary, SineAndCosineBits) {
       {-0x1.4aa296p+1, -0x1.0f51a3f6a5a45p-1, -0x1.b2335225fcabcp-1},
       {0x1.5fp+8, -0x1.837908b59dd2cp-1, 0x1.4ead5de816811p-1},
       {0x1p+20, 0x1.526ccb2fc8656p-2, 0x1.e33ada92fe2aep-1},  // the end of the range
+      {0x1p+22, 0x1.f34428f9492a2p-1, 0x1.c5e944c25ddfcp-3},  // beyond: the same bits anyway
+      {0x1.3p+40, 0x1.fdc9f27d21e1ap-1, 0x1.7c4233cf54cf1p-4},
       {1.0, 0x1.aed548f090ceep-1, 0x1.14a280fb5068cp-1},
       {0x1p-30, 0x1p-30, 1.0},
       {0x1p-1074, 0x1p-1074, 1.0},
