@@ -277,8 +277,7 @@ bool roundOnce(Dd v, double bound, double& rounded) {
   return true;
 }
 
-// sin(r) for an even quadrant, cos(r) for an odd one, rounded once: quickly
-// where that is safe, else in full.
+// cos(r) or sin(r), rounded once: quickly where that is safe, else in full.
 double kernelRounded(Dd r, bool cosine) {
   double rounded = 0.0;
   if (cosine) {
