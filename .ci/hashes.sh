@@ -12,8 +12,11 @@ fail() {
 }
 step() { echo "== hashes.sh: $*"; }
 
-cleanup() {
-  if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k 2>/dev/null || true; fi
+cleanup() {  # the logs stay; the Wine prefix (700 MB) goes
+  if [[ -n "${WINEPREFIX:-}" ]]; then
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  fi
 }
 trap cleanup EXIT
 
