@@ -1,10 +1,10 @@
 // Cost of the polygon pipeline on the demo's own mesh frames at 320 x 240.
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "math/elementary.h"
 #include "math/mat4.h"
 #include "meshgen/mesh_builder.h"
 #include "raster/fill_triangle.h"
@@ -31,8 +31,8 @@ void OpeningSceneFrame(benchmark::State& state) {
   float fov = 3.1415927f;
   for (int i = 0; i < 450; ++i) fov = static_cast<float>(static_cast<double>(fov) + 0.0005);
   target.renderer.model = math::multiply(
-      math::rotationY(angle), math::translation(static_cast<float>(4 * std::sin(angle)),
-                                                static_cast<float>(4 * std::cos(angle)), -7));
+      math::rotationY(angle), math::translation(static_cast<float>(4 * math::sin(angle)),
+                                                static_cast<float>(4 * math::cos(angle)), -7));
   target.renderer.projection = math::perspective(fov, 1.3333334f, 0.1f, 100.0f);
   for (auto _ : state) {
     target.renderer.clearDepth(0.0f);

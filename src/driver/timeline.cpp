@@ -1,9 +1,8 @@
 // Scene selection and the four scenes' frame steps.
 #include "driver/timeline.h"
 
-#include <cmath>
-
 #include "effects/frame_passes.h"
+#include "math/elementary.h"
 #include "math/mat4.h"
 #include "raytrace/camera_rays.h"
 #include "raytrace/ray_scene.h"
@@ -40,9 +39,10 @@ void drawStarScene(Stage& s) {
   s.renderer.clearDepth(0.0f);
   // Sine and cosine of the float angle in double, each product rounded once.
   const double angle = st.angle;
-  s.renderer.model = math::multiply(
-      math::rotationY(st.angle), math::translation(static_cast<float>(4.0 * std::sin(angle)),
-                                                   static_cast<float>(4.0 * std::cos(angle)), -7.0f));
+  s.renderer.model =
+      math::multiply(math::rotationY(st.angle),
+                     math::translation(static_cast<float>(4.0 * math::sin(angle)),
+                                       static_cast<float>(4.0 * math::cos(angle)), -7.0f));
   s.renderer.projection = math::perspective(st.zoomFov, kAspect, kNear, kFar);
   renderFirstMesh(s.renderer, s.star, static_cast<float>(st.redLevel), 0.5f, 1.0f);
 }

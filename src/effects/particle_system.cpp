@@ -2,7 +2,8 @@
 #include "effects/particle_system.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "math/elementary.h"
 
 namespace quarvel::effects {
 namespace {
@@ -52,8 +53,8 @@ void ParticleSystem::move(double dt) {
   const float halfHeight = 24 * swing;
   for (Particle& p : particles) {
     const double heading = p.heading;
-    const double swirlX = halfWidth * std::cos(heading);
-    const double swirlY = halfHeight * std::sin(heading);
+    const double swirlX = halfWidth * math::cos(heading);
+    const double swirlY = halfHeight * math::sin(heading);
     p.position.x = static_cast<float>(p.position.x + dt * (p.velocity.x + swirlX));
     p.position.y = static_cast<float>(p.position.y + dt * (p.velocity.y + swirlY));
     p.heading = static_cast<float>(p.heading + kTwoDegrees);

@@ -2,8 +2,7 @@
 #pragma once
 
 #include <array>
-#include <cmath>
-
+#include "math/elementary.h"
 #include "math/vec3.h"
 #include "math/vec4.h"
 
@@ -30,11 +29,10 @@ inline Mat4 translation(float tx, float ty, float tz) {
 }
 
 // A positive angle (radians) turns +z towards +x. The sine and cosine are
-// taken in double and rounded once: the float library functions are not
-// correctly rounded and would differ by an ulp for some angles.
+// correctly rounded in double, then rounded once to float.
 inline Mat4 rotationY(float angle) {
-  const auto c = static_cast<float>(std::cos(static_cast<double>(angle)));
-  const auto s = static_cast<float>(std::sin(static_cast<double>(angle)));
+  const auto c = static_cast<float>(math::cos(static_cast<double>(angle)));
+  const auto s = static_cast<float>(math::sin(static_cast<double>(angle)));
   Mat4 r{};
   r.m[0] = c;
   r.m[2] = -s;
@@ -48,8 +46,10 @@ inline Mat4 rotationY(float angle) {
 // Camera looks along -z; z'/w' is 0 at z = -near and -1 at z = -far.
 // fov is horizontal; aspect multiplies the vertical scale. No argument is
 // checked: a fov beyond pi gives a negative focal factor and a mirrored image.
+// The tangent is rounded once to float, as rotationY's sine and cosine are: the
+// float library functions disagree between platforms by an ulp.
 inline Mat4 perspective(float fov, float aspect, float near, float far) {
-  const float f = 1.0f / std::tan(fov / 2.0f);
+  const float f = 1.0f / static_cast<float>(math::tan(static_cast<double>(fov) / 2.0));
   const float q = far / (far - near);
   Mat4 r{};
   r.m[0] = f;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "math/elementary.h"
 #include "music/engine_state.h"
 
 namespace quarvel::music {
@@ -100,7 +101,7 @@ void applyAutoVibrato(Channel& channel, const Instrument& instrument) {
   std::int32_t w = 0;
   switch (instrument.vibratoType) {
     case 0:
-      w = static_cast<std::int32_t>(std::sin(q * kPi / 128.0) * 64.0);
+      w = static_cast<std::int32_t>(math::sin(q * kPi / 128.0) * 64.0);
       break;
     case 1:
       w = q < 128 ? 64 : -64;
@@ -132,7 +133,7 @@ std::int32_t periodToFrequency(std::int32_t period, std::int32_t periodDelta, bo
   double f = 0.0;
   if (linear) {
     const double pitch = 4608.0 - static_cast<double>(period) + static_cast<double>(periodDelta);
-    f = std::trunc(8363.0 * std::pow(2.0, pitch / 768.0));
+    f = std::trunc(8363.0 * math::pow(2.0, pitch / 768.0));
   } else {
     const std::int64_t p = static_cast<std::int64_t>(period) + periodDelta;
     f = p != 0 ? static_cast<double>(14317056 / p) : 0.0;

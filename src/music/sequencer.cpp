@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "math/elementary.h"
 #include "music/channel.h"
 #include "music/engine_state.h"
 
@@ -74,7 +75,7 @@ std::int32_t volumeDown(std::int32_t v, std::int32_t by) {
 std::int32_t waveValue(std::int32_t waveform, std::int8_t position) {
   switch (waveform) {
     case 0:
-      return static_cast<std::int32_t>(std::fabs(std::sin(position * kPi / 32.0)) * 256.0);
+      return static_cast<std::int32_t>(std::fabs(math::sin(position * kPi / 32.0)) * 256.0);
     case 1: {
       const std::int32_t w = (position * 8) & 255;
       return position < 0 ? 255 - w : w;
@@ -564,7 +565,7 @@ void setBpm(Song* song, std::int32_t bpm) {
 std::int32_t noteToAmigaPeriod(std::int32_t note, std::int32_t finetune) {
   const auto period = [](std::int32_t k) {
     const float exponent = static_cast<float>(132 - k) * (1.0f / 12.0f);
-    return static_cast<std::int32_t>(13.375 * std::pow(2.0, static_cast<double>(exponent)));
+    return static_cast<std::int32_t>(13.375 * math::pow(2.0, static_cast<double>(exponent)));
   };
   const std::int32_t here = period(note);
   if (finetune < 0 && note != 0) {

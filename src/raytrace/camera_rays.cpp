@@ -1,8 +1,9 @@
 // The fixed camera ray table, built before the program's entry point.
 #include "raytrace/camera_rays.h"
 
-#include <cmath>
 #include <cstddef>
+
+#include "math/elementary.h"
 
 namespace quarvel::raytrace {
 
@@ -10,7 +11,7 @@ CameraRayTable buildCameraRays(float fov, int width, int height) {
   CameraRayTable rays;
   if (width <= 0 || height <= 0) return rays;
   rays.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-  const double f = 1.0 / std::tan(static_cast<double>(fov) / 2.0);
+  const double f = 1.0 / math::tan(static_cast<double>(fov) / 2.0);
   const double yTop = static_cast<double>(height) / width;
   const double yStep = (2.0 * yTop) / height;
   const double xStep = 2.0 / width;

@@ -1,7 +1,7 @@
 // The demo's ray-traced scene: three coloured lights and two spheres.
 #include "raytrace/ray_scene.h"
 
-#include <cmath>
+#include "math/elementary.h"
 
 namespace quarvel::raytrace {
 
@@ -15,8 +15,8 @@ RayScene buildDemoScene(float angle, double& drift) {
   scene.spheres.push_back({0.25f, {1.0f, 0.0f, 0.0f}, {0.0f, height, 10.0f}});
   scene.spheres.push_back({1.0f,
                            {0.0f, 0.0f, 1.0f},
-                           {static_cast<float>(2.0 * std::sin(a)), height,
-                            static_cast<float>(10.0 + 2.0 * std::cos(a))}});
+                           {static_cast<float>(2.0 * math::sin(a)), height,
+                            static_cast<float>(10.0 + 2.0 * math::cos(a))}});
   drift = drift + 0.002;
   return scene;
 }

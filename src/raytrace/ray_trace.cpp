@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "effects/frame_passes.h"
+#include "math/elementary.h"
 #include "math/vector_path.h"
 #include "raytrace/ray_trace_fast.h"
 
@@ -132,7 +133,7 @@ std::optional<PrimaryHit> tracePrimary(const Ray& ray, const RayScene& scene) {
     const float dTerm = diffuse(nl);
     float sp = dot(subtract(l, scaleVec(n, 2.0f * nl)), d);
     if (sp < 0.0f) sp = 0.0f;
-    const double specular = kSpecularWeight * std::pow(static_cast<double>(sp), kSpecularExponent);
+    const double specular = kSpecularWeight * math::pow(static_cast<double>(sp), kSpecularExponent);
     red = accumulate(red, kDiffuseWeight * dTerm * light.colour.x, specular);
     green = accumulate(green, kDiffuseWeight * dTerm * light.colour.y, specular);
     blue = accumulate(blue, kDiffuseWeight * dTerm * light.colour.z, specular);

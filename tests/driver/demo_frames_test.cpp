@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,12 +11,14 @@
 #include "driver/run_demo.h"
 #include "effects/particle_system.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/output_hash.h"
 #include "support/vector_paths.h"
 
 namespace quarvel::driver {
 namespace {
 
 using platform::headless::HeadlessPlatform;
+using platform::headless::outputHash;
 
 struct SceneLog final : FrameObserver {
   std::vector<Scene> scenes;
@@ -34,16 +35,6 @@ std::string runWhole(HeadlessPlatform& headless, FrameObserver* observer,
   EXPECT_EQ(runDemo(headless.platform(), observer, options), 0);
   std::filesystem::current_path(previous);
   return ::testing::internal::GetCapturedStdout();
-}
-
-// FNV-1a over the values (sound samples by their 16-bit patterns).
-template <class T>
-std::uint64_t hashOf(const T* values, std::size_t count) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (std::size_t i = 0; i < count; ++i) {
-    hash = (hash ^ static_cast<std::make_unsigned_t<T>>(values[i])) * 1099511628211ull;
-  }
-  return hash;
 }
 
 TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
@@ -64,7 +55,7 @@ TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
   headless.setFrameSink(
       [&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t w, std::uint32_t h) {
         if (index == 2401) firstBlobFrame.assign(pixels, pixels + std::size_t{w} * h);
-        if (pinned.count(index) != 0) got[index] = hashOf(pixels, std::size_t{w} * h);
+        if (pinned.count(index) != 0) got[index] = outputHash(pixels, std::size_t{w} * h);
       });
   SceneLog log;
   const std::string out = runWhole(headless, &log);
@@ -99,7 +90,7 @@ TEST(DemoRun, PicturesSoundAndScheduleAsPinned) {
   const std::uint64_t ticks = 4802ull * 1000 + 10 * 60;  // a tick is 1/60 ms
   const auto& sound = headless.recordedSound();
   EXPECT_EQ(sound.size(), 2 * (ticks * 44100 / 60000));
-  const std::uint64_t hash = hashOf(sound.data(), sound.size());
+  const std::uint64_t hash = outputHash(sound.data(), sound.size());
   EXPECT_EQ(hash, 0x5e10cf9b15636506ull) << "the sound is now 0x" << std::hex << hash;
 }
 
@@ -133,7 +124,7 @@ TEST(FastPaths, EveryFrameOfAWholeRunMatchesTheReference) {
     testing::Words hashes;
     headless.setFrameSink(
         [&](std::uint64_t, const std::uint32_t* pixels, std::uint32_t w, std::uint32_t h) {
-          hashes.push_back(static_cast<std::uint32_t>(hashOf(pixels, std::size_t{w} * h)));
+          hashes.push_back(static_cast<std::uint32_t>(outputHash(pixels, std::size_t{w} * h)));
         });
     runWhole(headless, nullptr);
     EXPECT_EQ(hashes.size(), 1601u);  // 80 s at 20 frames per second, then the end frame

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "math/elementary.h"
 #include "raytrace/camera_rays.h"
 #include "raytrace/ray_trace.h"
 #include "support/vector_paths.h"
@@ -16,7 +17,7 @@ namespace {
 
 // The normalised direction through the image-plane point (x, y) at f = 1 / tan(pi / 8).
 math::Vec3 through(double x, double y) {
-  const double f = 1.0 / std::tan(static_cast<double>(kCameraFov) / 2.0);
+  const double f = 1.0 / math::tan(static_cast<double>(kCameraFov) / 2.0);
   return math::normalize({static_cast<float>(x), static_cast<float>(y), static_cast<float>(f)});
 }
 

@@ -98,6 +98,21 @@ TEST(CaptureCommand, WritesExactlyTheRequestedFramesTheSameEachTime) {
   EXPECT_FALSE(fs::exists(dir / "b" / "frame-00003.png"));
 }
 
+// Frame 450's line holds the whole-demo test's pinned hash of that picture.
+TEST(CaptureCommand, HashesOneLinePerFrameOfTheRangeThenTheSound) {
+  const ToolFolder folder;
+  ASSERT_EQ(folder.run(kCapture + " --frames 448:450 --hashes a.txt"), 0);
+  ASSERT_EQ(folder.run(kCapture + " --frames 449:449 --hashes b.txt"), 0);
+  const std::string a = readFile(folder.dir / "a.txt");
+  const std::string b = readFile(folder.dir / "b.txt");
+  ASSERT_EQ(a.size(), 3 * 21u + 23u) << a;  // "448 " and 16 digits; "sound " and 16 digits
+  EXPECT_EQ(a.substr(0, 4), "448 ");
+  EXPECT_EQ(a.substr(42, 21), "450 841969116150ee57\n");
+  EXPECT_EQ(a.substr(63, 6), "sound ");
+  EXPECT_EQ(b.substr(0, 21), a.substr(21, 21));
+  EXPECT_NE(b.substr(21), a.substr(63)) << "the shorter run played less music";
+}
+
 TEST(CaptureCommand, OnATerminalTheDemosLinesGoAboveTheBar) {
   const ToolFolder folder;
   if (folder.run("script -V") != 0) GTEST_SKIP() << "no script command";

@@ -34,6 +34,12 @@ struct ToolFolder {
         std::system((cd + dir.string() + "\" && " + command + " > out.txt 2>&1").c_str());
     if (output != nullptr) *output = readFile(dir / "out.txt");
 #if defined(_WIN32)
+    if (output != nullptr) {  // console text ends its lines with CR LF there
+      for (std::size_t at = output->find("\r\n"); at != std::string::npos;
+           at = output->find("\r\n", at)) {
+        output->erase(at, 1);
+      }
+    }
     return status;  // Windows gives the exit code itself
 #else
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -21,6 +21,7 @@
 #include "math/vector_path.h"
 #include "platform/file_names.h"
 #include "platform/headless/headless_platform.h"
+#include "platform/headless/output_hash.h"
 #include "platform/program_folder.h"
 #include "platform/utf8_arguments.h"
 #include "quarvel_version.h"
@@ -41,6 +42,9 @@ constexpr const char* kUsage =
     "  --frames A:B   frames to write (0-based, inclusive); the run stops after B\n"
     "  --wav FILE     the music as played, 44100 Hz 16-bit stereo\n"
     "  --video FILE   an mp4 with sound (needs ffmpeg)\n"
+    "  --hashes FILE  a line per frame in the range, its number and the hash of its\n"
+    "                 picture, then 'sound' and the hash of the music: two builds\n"
+    "                 that write the same file showed and played the same\n"
     "  --fps N        vertical blanks per second (default 60)\n"
     "  --data DIR     directory with the demo's data files (default: the current\n"
     "                 directory, else the program's folder, else ../share/quarvel\n"
@@ -58,6 +62,7 @@ struct Options {
   std::optional<std::uint64_t> last;
   std::optional<fs::path> wav;
   std::optional<fs::path> video;
+  std::optional<fs::path> hashes;
   std::uint32_t fps = 60;
   std::optional<fs::path> data;
   bool stats = false;
@@ -102,6 +107,8 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
       o.pngDir = fs::absolute(pathFromUtf8(*v));
     } else if (arg == "--wav") {
       o.wav = fs::absolute(pathFromUtf8(*v));
+    } else if (arg == "--hashes") {
+      o.hashes = fs::absolute(pathFromUtf8(*v));
     } else if (arg == "--video") {
       o.video = fs::absolute(pathFromUtf8(*v));
     } else if (arg == "--data") {
@@ -189,6 +196,22 @@ class FrameCosts final : public quarvel::driver::FrameObserver {
   quarvel::driver::FrameStats stats_;
 };
 
+// "N HASH" per frame and "sound HASH", hashes as 16 hexadecimal digits.
+bool writeHashes(const fs::path& path,
+                 const std::vector<std::pair<std::uint64_t, std::uint64_t>>& frames,
+                 const std::vector<std::int16_t>& sound) {
+  std::FILE* file = quarvel::platform::openFile(path, "wb");  // the same bytes on Windows
+  if (file == nullptr) return false;
+  for (const auto& [index, hash] : frames) {
+    std::fprintf(file, "%llu %016llx\n", static_cast<unsigned long long>(index),
+                 static_cast<unsigned long long>(hash));
+  }
+  const std::uint64_t soundHash =
+      quarvel::platform::headless::outputHash(sound.data(), sound.size());
+  std::fprintf(file, "sound %016llx\n", static_cast<unsigned long long>(soundHash));
+  return std::fclose(file) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -252,6 +275,7 @@ int main(int argc, char** argv) {
   quarvel::tools::ProgressBar bar(console, style, "rendering", "frames", expected);
 
   bool writeFailed = false;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> frameHashes;
   headless.setFrameSink([&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t width,
                             std::uint32_t height) {
     if (o.pngDir && index >= o.first && (!o.last || index <= *o.last)) {
@@ -263,6 +287,10 @@ int main(int argc, char** argv) {
       if (!quarvel::tools::writePng(*o.pngDir / name, centre, w, h, width)) {
         writeFailed = true;
       }
+    }
+    if (o.hashes && index >= o.first && (!o.last || index <= *o.last)) {
+      frameHashes.emplace_back(
+          index, quarvel::platform::headless::outputHash(pixels, std::size_t{width} * height));
     }
     if (encoder && index >= o.first) encoder->addFrame(pixels, width, height);
     bar.update(std::min(index + 1, expected),
@@ -285,6 +313,10 @@ int main(int argc, char** argv) {
   const auto& sound = headless.recordedSound();
   if (o.wav && !quarvel::tools::writeWav(*o.wav, sound, 44100)) {
     std::cerr << "quarvel-capture: cannot write " << utf8FromPath(*o.wav) << "\n";
+    writeFailed = true;
+  }
+  if (o.hashes && !writeHashes(*o.hashes, frameHashes, sound)) {
+    std::cerr << "quarvel-capture: cannot write " << utf8FromPath(*o.hashes) << "\n";
     writeFailed = true;
   }
   if (encoder) {
