@@ -113,7 +113,7 @@ void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
   const auto near = [](std::int32_t v, std::uint32_t size) {
     return v >= -kBlobDistanceMargin && v < static_cast<std::int64_t>(size) + kBlobDistanceMargin;
   };
-  const EffectKernels* fast = effectKernelsFor(math::vectorPath());
+  const EffectKernels* fast = effectKernelsFor(lanes::vectorPath());
   if (fast != nullptr && sizeOf.width + kBlobDistanceMargin <= kBlobDistanceOffset + 1 &&
       sizeOf.height + kBlobDistanceMargin <= kBlobDistanceRows && near(x, sizeOf.width) &&
       near(y, sizeOf.height)) {
@@ -159,7 +159,7 @@ void thresholdBlobs(const float* field, float threshold, display::Bitmap& frame,
   if (requested <= 0) return;
   const std::int64_t available = std::int64_t{frame.width} * frame.height;
   const std::int64_t count = std::min(requested, available);
-  if (const EffectKernels* fast = effectKernelsFor(math::vectorPath())) {
+  if (const EffectKernels* fast = effectKernelsFor(lanes::vectorPath())) {
     fast->threshold(field, static_cast<std::size_t>(count), threshold, frame.pixels);
     return;
   }

@@ -6,8 +6,8 @@
 
 namespace quarvel::effects {
 
-const EffectKernels* effectKernelsFor(math::VectorPath path) {
-  return math::kernelFor<const EffectKernels*>(
+const EffectKernels* effectKernelsFor(lanes::VectorPath path) {
+  return lanes::kernelFor<const EffectKernels*>(
       path, [](auto p) { return &effectKernels<decltype(p)::value>(); });
 }
 

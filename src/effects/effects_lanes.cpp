@@ -1,21 +1,21 @@
 // The 2D passes on kLanes pixels at once, operation for operation as their reference code.
 #include "effects/effects_lanes.h"
 
-#include "math/lanes.h"
+#include "lanes/lanes.h"
 
-namespace quarvel::effects {
-namespace {
+namespace quarvel::effects::QUARVEL_LANE_TARGET {
+namespace lanes = lanes::QUARVEL_LANE_TARGET;
 
-using math::Doubles;
-using math::Floats;
-using math::Ints;
-using math::kLanes;
-using math::splat;
-using math::UInts;
+using lanes::Doubles;
+using lanes::Floats;
+using lanes::Ints;
+using lanes::kLanes;
+using lanes::splat;
+using lanes::UInts;
 
 // value = fl(value + share) in double, then capped at 1, as addShare does.
 inline Floats addShare(Floats value, Doubles share) {
-  const Floats sum = math::narrow(math::widen(value) + share);
+  const Floats sum = lanes::narrow(lanes::widen(value) + share);
   return sum > 1.0f ? splat<Floats>(1.0f) : sum;
 }
 
@@ -38,9 +38,9 @@ void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::int32
     const double* q = distances + dy * stride + (static_cast<std::int64_t>(centreOffset) - cx);
     std::uint32_t c = 0;  // q[c]: the distance of column c
     for (; c + kLanes <= width; c += kLanes) {
-      const Doubles share = s / math::load<Doubles>(q + c);
-      math::store(row + c, addShare(math::load<Floats>(row + c), share));
-      if (pair != nullptr) math::store(pair + c, addShare(math::load<Floats>(pair + c), share));
+      const Doubles share = s / lanes::load<Doubles>(q + c);
+      lanes::store(row + c, addShare(lanes::load<Floats>(row + c), share));
+      if (pair != nullptr) lanes::store(pair + c, addShare(lanes::load<Floats>(pair + c), share));
     }
     for (; c < width; ++c) {
       const double share = strength / q[c];
@@ -54,19 +54,19 @@ void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::int32
 inline UInts greyLevel(Floats v) {
   const Floats scaled = v * 255.0f;
   const Ints fits = (scaled < 2147483648.0f) & (scaled > -2147483648.0f);
-  const auto level = __builtin_convertvector(math::truncate(scaled), UInts) & 0xFFu;
+  const auto level = __builtin_convertvector(lanes::truncate(scaled), UInts) & 0xFFu;
   return fits ? level : splat<UInts>(0xFFu);
 }
 
 void threshold(const float* field, std::size_t count, float threshold, std::uint32_t* pixels) {
   std::size_t i = 0;
   for (; i + kLanes <= count; i += kLanes) {
-    const Floats v = math::load<Floats>(field + i);
+    const Floats v = lanes::load<Floats>(field + i);
     const Ints lit = v > threshold;
-    if (!math::anyLane(lit)) continue;
+    if (!lanes::anyLane(lit)) continue;
     const UInts g = greyLevel(v);
-    const UInts old = math::load<UInts>(pixels + i);
-    math::store(pixels + i, lit ? (g << 16) | (g << 8) | g : old);
+    const UInts old = lanes::load<UInts>(pixels + i);
+    lanes::store(pixels + i, lit ? (g << 16) | (g << 8) | g : old);
   }
   for (; i < count; ++i) {
     if (field[i] > threshold) {
@@ -89,7 +89,7 @@ inline UInts fadePixels(UInts p) {
 void fade(std::uint32_t* pixels, std::size_t count) {
   std::size_t i = 0;
   for (; i + kLanes <= count; i += kLanes) {
-    math::store(pixels + i, fadePixels(math::load<UInts>(pixels + i)));
+    lanes::store(pixels + i, fadePixels(lanes::load<UInts>(pixels + i)));
   }
   for (; i < count; ++i) pixels[i] = fadePixels(splat<UInts>(pixels[i]))[0];
 }
@@ -102,7 +102,7 @@ void invert(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, st
     std::uint32_t* row = pixels + std::size_t{y} * width;
     std::uint32_t x = x0;
     for (; x + kLanes <= width; x += kLanes) {
-      math::store(row + x, ~math::load<UInts>(row + x) & 0xFFFFFFu);
+      lanes::store(row + x, ~lanes::load<UInts>(row + x) & 0xFFFFFFu);
     }
     for (; x < width; ++x) row[x] = ~row[x] & 0xFFFFFFu;
   }
@@ -138,15 +138,15 @@ inline LineRange columnsOn(std::int64_t t, std::int64_t rowLow, std::int64_t row
 inline UInts sumOfNine(const std::uint32_t* const lines[7], std::uint32_t x, UInts mask) {
   // Column x - 1 on lines t - 3 .. t - 1, column x on t - 1 .. t + 1, and
   // column x + 1 on t + 1 .. t + 3.
-  UInts sum = math::load<UInts>(lines[0] + x - 1) & mask;
-  sum += math::load<UInts>(lines[1] + x - 1) & mask;
-  sum += math::load<UInts>(lines[2] + x - 1) & mask;
-  sum += math::load<UInts>(lines[2] + x) & mask;
-  sum += math::load<UInts>(lines[3] + x) & mask;
-  sum += math::load<UInts>(lines[4] + x) & mask;
-  sum += math::load<UInts>(lines[4] + x + 1) & mask;
-  sum += math::load<UInts>(lines[5] + x + 1) & mask;
-  sum += math::load<UInts>(lines[6] + x + 1) & mask;
+  UInts sum = lanes::load<UInts>(lines[0] + x - 1) & mask;
+  sum += lanes::load<UInts>(lines[1] + x - 1) & mask;
+  sum += lanes::load<UInts>(lines[2] + x - 1) & mask;
+  sum += lanes::load<UInts>(lines[2] + x) & mask;
+  sum += lanes::load<UInts>(lines[3] + x) & mask;
+  sum += lanes::load<UInts>(lines[4] + x) & mask;
+  sum += lanes::load<UInts>(lines[4] + x + 1) & mask;
+  sum += lanes::load<UInts>(lines[5] + x + 1) & mask;
+  sum += lanes::load<UInts>(lines[6] + x + 1) & mask;
   return sum;
 }
 
@@ -205,10 +205,10 @@ void blur(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
       const UInts redBlue = sumOfNine(lines, x, splat<UInts>(0xFF00FFu));
       const UInts green = sumOfNine(lines, x, splat<UInts>(0xFF00u)) >> 8;
       const UInts result =
-          math::multiplyHigh16(redBlue, nineth) | (math::multiplyHigh16(green, nineth) << 8);
+          lanes::multiplyHigh16(redBlue, nineth) | (lanes::multiplyHigh16(green, nineth) << 8);
       // Lanes past the line's last column keep their values.
-      const Ints inside = math::laneNumbers() <= static_cast<std::int32_t>(r.last - x);
-      math::store(out + x, inside ? result : math::load<UInts>(out + x));
+      const Ints inside = lanes::laneNumbers() <= static_cast<std::int32_t>(r.last - x);
+      lanes::store(out + x, inside ? result : lanes::load<UInts>(out + x));
     }
   }
   const std::int64_t pending = lastLine + 1 - kWriteBackDelay;
@@ -241,7 +241,7 @@ bool stamp(float x, float y, const float factors[3], const std::uint8_t masks[3]
   // then halved for the additive plot.
   alignas(32) std::uint32_t halves[kSprite * kSprite];
   for (std::uint32_t k = 0; k < kSprite * kSprite; k += kLanes) {
-    const UInts s = math::load<UInts>(sprite + k);
+    const UInts s = lanes::load<UInts>(sprite + k);
     UInts colour = splat<UInts>(0);
     for (int c = 0; c < 3; ++c) {
       const int shift = 16 - 8 * c;
@@ -252,29 +252,31 @@ bool stamp(float x, float y, const float factors[3], const std::uint8_t masks[3]
       Floats v = channel * static_cast<float>(masks[c]) * factors[c];
       v = v < 0.0f ? splat<Floats>(0.0f) : v;
       v = 255.0f < v ? splat<Floats>(255.0f) : v;
-      colour |= __builtin_convertvector(math::truncate(v), UInts) << shift;
+      colour |= __builtin_convertvector(lanes::truncate(v), UInts) << shift;
     }
-    math::store(halves + k, colour >> 1 & 0x7F7F7Fu);
+    lanes::store(halves + k, colour >> 1 & 0x7F7F7Fu);
   }
   for (std::uint32_t sy = 0; sy < kSprite; ++sy) {
     const float py = y + static_cast<float>(sy);
     if (!(py >= 0 && py <= lastY)) continue;
     const auto row = static_cast<std::size_t>(static_cast<double>(py) + 0.5);
     std::uint32_t* at = pixels + row * width + static_cast<std::size_t>(column0);
-    const math::Pixels8 sum = math::saturatingAdd(math::load<math::Pixels8>(at),
-                                                  math::load<math::Pixels8>(halves + sy * kSprite));
-    math::store(at, sum & 0xFFFFFFu);
+    const lanes::Pixels8 sum = lanes::saturatingAdd(lanes::load<lanes::Pixels8>(at),
+                                                  lanes::load<lanes::Pixels8>(halves + sy * kSprite));
+    lanes::store(at, sum & 0xFFFFFFu);
   }
   return true;
 }
 
 constexpr EffectKernels kKernels{&addBlob, &threshold, &fade, &invert, &blur, &stamp};
 
-}  // namespace
+}  // namespace quarvel::effects::QUARVEL_LANE_TARGET
+
+namespace quarvel::effects {
 
 template <>
-const EffectKernels& effectKernels<math::kLanePath>() {
-  return kKernels;
+const EffectKernels& effectKernels<lanes::QUARVEL_LANE_TARGET::kLanePath>() {
+  return QUARVEL_LANE_TARGET::kKernels;
 }
 
 }  // namespace quarvel::effects

@@ -1,10 +1,10 @@
-// The 2D passes' vector kernels: one table of them for each x86-64 vector path.
+// The 2D passes' vector kernels: one table of them for each lane target.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 
 namespace quarvel::effects {
 
@@ -36,19 +36,25 @@ struct EffectKernels {
 
 inline constexpr std::uint32_t kMaxBlurWidth = 1024;
 
-template <math::VectorPath Path>
+template <lanes::VectorPath Path>
 const EffectKernels& effectKernels();
 
 template <>
-const EffectKernels& effectKernels<math::VectorPath::Sse2>();
+const EffectKernels& effectKernels<lanes::VectorPath::Scalar>();
 template <>
-const EffectKernels& effectKernels<math::VectorPath::Avx2>();
+const EffectKernels& effectKernels<lanes::VectorPath::Sse2>();
 template <>
-const EffectKernels& effectKernels<math::VectorPath::Avx512>();
+const EffectKernels& effectKernels<lanes::VectorPath::Avx2>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Avx512>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Neon>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Simd128>();
 
 // The kernels of `path`, or nullptr for the reference path and for builds
 // without vector kernels.
-const EffectKernels* effectKernelsFor(math::VectorPath path);
+const EffectKernels* effectKernelsFor(lanes::VectorPath path);
 
 // sqrt(dx^2 + dy^2) in double for dy in [0, kBlobDistanceRows) (the row) and
 // dx in [-kBlobDistanceOffset, kBlobDistanceOffset] (at column dx +

@@ -25,7 +25,7 @@ constexpr std::uint32_t fadeChannel(std::uint32_t c) {
 
 void fadeFrame(display::Bitmap& frame) {
   const std::size_t count = static_cast<std::size_t>(frame.width) * frame.height;
-  if (const EffectKernels* fast = effectKernelsFor(math::vectorPath())) {
+  if (const EffectKernels* fast = effectKernelsFor(lanes::vectorPath())) {
     fast->fade(frame.pixels, count);
     return;
   }
@@ -38,7 +38,7 @@ void fadeFrame(display::Bitmap& frame) {
 }
 
 void invertFrom(std::uint32_t x0, std::uint32_t y0, display::Bitmap& frame) {
-  if (const EffectKernels* fast = effectKernelsFor(math::vectorPath())) {
+  if (const EffectKernels* fast = effectKernelsFor(lanes::vectorPath())) {
     if (x0 < frame.width) fast->invert(frame.pixels, frame.width, frame.height, x0, y0);
     return;
   }
@@ -86,7 +86,7 @@ inline std::uint32_t averageOfNine(ChannelSums s) {
 
 void blurFrame(display::Bitmap& frame) {
   if (frame.width < 3 || frame.height < 3) return;
-  const EffectKernels* fast = effectKernelsFor(math::vectorPath());
+  const EffectKernels* fast = effectKernelsFor(lanes::vectorPath());
   if (fast != nullptr && frame.width <= kMaxBlurWidth) {
     fast->blur(frame.pixels, frame.width, frame.height);
     return;

@@ -11,7 +11,7 @@ namespace quarvel::effects {
 void ParticleSystem::draw(display::Bitmap& target, const display::Bitmap& sprite) const {
   if (active == 0) return;
   const EffectKernels* fast =
-      sprite.width == 8 && sprite.height == 8 ? effectKernelsFor(math::vectorPath()) : nullptr;
+      sprite.width == 8 && sprite.height == 8 ? effectKernelsFor(lanes::vectorPath()) : nullptr;
   const auto lastX = static_cast<float>(target.width) - 1;
   const auto lastY = static_cast<float>(target.height) - 1;
   for (std::uint32_t i = 0; i < particles.size(); ++i) {

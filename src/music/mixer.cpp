@@ -6,7 +6,7 @@
 #include <immintrin.h>
 #endif
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "music/engine_state.h"
 #include "music/voice.h"
 
@@ -300,13 +300,13 @@ struct MixKernels {
 };
 
 // The kernels of the program's vector path; AVX-512 brings nothing over AVX2 here.
-const MixKernels& kernelsFor(math::VectorPath path) {
+const MixKernels& kernelsFor(lanes::VectorPath path) {
   static constexpr MixKernels kReference{mixSteady, mixRamp, convertPcm, false};
 #if defined(__x86_64__)
   static constexpr MixKernels kSse2{mixSteadySse2, mixRampSse2, convertPcmSse2, true};
   static constexpr MixKernels kAvx2{mixSteadyAvx2, mixRampAvx2, convertPcmSse2, true};
-  if (path == math::VectorPath::Sse2) return kSse2;
-  if (path >= math::VectorPath::Avx2) return kAvx2;
+  if (path == lanes::VectorPath::Sse2) return kSse2;
+  if (path == lanes::VectorPath::Avx2 || path == lanes::VectorPath::Avx512) return kAvx2;
 #else
   static_cast<void>(path);
 #endif
@@ -478,7 +478,7 @@ void mixVoice(Voice& v, float* out, std::uint32_t remaining, std::uint32_t rampF
 void mixVoices(float* mix, std::int32_t frames) {
   if (frames < 1 || mix == nullptr) return;
   EngineState& state = engineState();
-  const MixKernels& kernels = kernelsFor(math::vectorPath());
+  const MixKernels& kernels = kernelsFor(lanes::vectorPath());
   for (Voice& v : state.voices) {
     if (v.sample != nullptr) {
       mixVoice(v, mix, static_cast<std::uint32_t>(frames), state.rampFrames, kernels);
@@ -488,7 +488,7 @@ void mixVoices(float* mix, std::int32_t frames) {
 
 void convertToPcm16(std::int16_t* out, const float* in, std::int32_t frames) {
   if (frames < 1 || out == nullptr || in == nullptr) return;
-  kernelsFor(math::vectorPath()).pcm(out, in, frames * 2);
+  kernelsFor(lanes::vectorPath()).pcm(out, in, frames * 2);
 }
 
 }  // namespace quarvel::music

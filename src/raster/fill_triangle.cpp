@@ -49,8 +49,8 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
   }
 }
 
-ConstantSpanFill constantSpanFill(math::VectorPath path) {
-  return math::kernelFor<ConstantSpanFill>(
+ConstantSpanFill constantSpanFill(lanes::VectorPath path) {
+  return lanes::kernelFor<ConstantSpanFill>(
       path, [](auto p) { return &fillConstantSpan<decltype(p)::value>; });
 }
 
@@ -58,7 +58,7 @@ ConstantSpanFill constantSpanFill(math::VectorPath path) {
 
 void fillTriangle(math::Vec4 a, math::Vec4 b, math::Vec4 c, display::Bitmap& target, float* depth,
                   std::uint32_t colour) {
-  const ConstantSpanFill fast = constantSpanFill(math::vectorPath());
+  const ConstantSpanFill fast = constantSpanFill(lanes::vectorPath());
   // Only a strictly greater y swaps, so equal rows keep their argument order.
   math::Vec4 p = a;
   math::Vec4 q = b;

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "effects/frame_passes.h"
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "raytrace/ray_trace_fast.h"
 
 namespace quarvel::raytrace {
@@ -170,8 +170,8 @@ void tracePixel(const Ray& ray, const RayScene& scene, std::uint32_t& pixel) {
 }
 
 void traceFrame(const CameraRayTable& rays, const RayScene& scene, display::Bitmap& frame) {
-  const math::VectorPath path = math::vectorPath();
-  if (path != math::VectorPath::Reference && traceFrameFast(path, rays, scene, frame)) return;
+  const lanes::VectorPath path = lanes::vectorPath();
+  if (path != lanes::VectorPath::Reference && traceFrameFast(path, rays, scene, frame)) return;
   // The reference: every ray in order through the scalar functions above.
   const std::size_t pixelCount = std::size_t{frame.width} * frame.height;
   const std::size_t count = std::min(rays.size(), pixelCount);

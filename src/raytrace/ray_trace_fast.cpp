@@ -137,14 +137,14 @@ bool mayHit(const DirectionBox& box, const SphereBound& sphere) {
 using RunFunction = std::size_t (*)(const Ray*, std::size_t, const SceneView&, std::uint32_t*,
                                     std::size_t*);
 
-RunFunction runFor(math::VectorPath path) {
-  return math::kernelFor<RunFunction>(path,
+RunFunction runFor(lanes::VectorPath path) {
+  return lanes::kernelFor<RunFunction>(path,
                                       [](auto p) { return &traceRun<decltype(p)::value>; });
 }
 
 }  // namespace
 
-bool traceFrameFast(math::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
+bool traceFrameFast(lanes::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
                     display::Bitmap& frame) {
   const RunFunction run = runFor(path);
   if (run == nullptr ||

@@ -4,18 +4,18 @@
 
 #include <cfloat>
 
-#include "math/lanes.h"
+#include "lanes/lanes.h"
 
-namespace quarvel::raytrace {
-namespace {
+namespace quarvel::raytrace::QUARVEL_LANE_TARGET {
+namespace lanes = lanes::QUARVEL_LANE_TARGET;
 
-using math::Doubles;
-using math::Floats;
-using math::Ints;
-using math::kLanes;
-using math::narrow;
-using math::splat;
-using math::widen;
+using lanes::Doubles;
+using lanes::Floats;
+using lanes::Ints;
+using lanes::kLanes;
+using lanes::narrow;
+using lanes::splat;
+using lanes::widen;
 
 // The shading constants of the reference, with the same types.
 constexpr float kDiffuseWeight = 230.0f;
@@ -44,7 +44,7 @@ inline Floats dot(const Vecs& a, const Vecs& b) {
   return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 inline Vecs normalize(const Vecs& v) {
-  const Floats length = math::squareRoot(v.x * v.x + v.y * v.y + v.z * v.z);
+  const Floats length = lanes::squareRoot(v.x * v.x + v.y * v.y + v.z * v.z);
   const Floats inverse = 1.0f / length;
   return {inverse * v.x, inverse * v.y, inverse * v.z};
 }
@@ -68,10 +68,10 @@ inline Discriminant discriminant(const Vecs& o, const Vecs& d, const Sphere& sph
 // The roots -b -+ sqrt(disc), in double and rounded to float. Lanes with a
 // negative disc get NaN, which their callers never use.
 inline Floats nearRoot(const Discriminant& q) {
-  return narrow(-widen(q.b) - math::squareRoot(widen(q.disc)));
+  return narrow(-widen(q.b) - lanes::squareRoot(widen(q.disc)));
 }
 inline Floats farRoot(const Discriminant& q) {
-  return narrow(-widen(q.b) + math::squareRoot(widen(q.disc)));
+  return narrow(-widen(q.b) + lanes::squareRoot(widen(q.disc)));
 }
 
 struct Hits {
@@ -89,7 +89,7 @@ inline Hits findNearestHit(const Vecs& o, const Vecs& d, const SceneView& scene,
     const auto k = static_cast<std::int32_t>(i);
     const Discriminant q = discriminant(o, d, scene.spheres[i]);
     const Ints meets = active & (excluded != k) & (q.disc >= 0.0f);
-    if (!math::anyLane(meets)) continue;  // no root is needed: skip the square roots
+    if (!lanes::anyLane(meets)) continue;  // no root is needed: skip the square roots
     const Floats tNear = nearRoot(q);
     const Floats tFar = farRoot(q);
     const Ints nearAhead = tNear >= 0.0f;
@@ -108,7 +108,7 @@ inline Ints isOccluded(const Vecs& o, const Vecs& d, const SceneView& scene, Int
   for (std::size_t i = 0; i < scene.sphereCount; ++i) {
     const Discriminant q = discriminant(o, d, scene.spheres[i]);
     const Ints meets = active & (excluded != static_cast<std::int32_t>(i)) & (q.disc >= 0.0f);
-    if (!math::anyLane(meets)) continue;
+    if (!lanes::anyLane(meets)) continue;
     occluded |= meets & (farRoot(q) >= 0.0f);
   }
   return occluded;
@@ -126,7 +126,7 @@ inline Ints channelByte(Floats accumulator) {
   Floats v = accumulator + kAmbient;
   v = v < kChannelCeiling ? v : splat<Floats>(kChannelCeiling);
   v = v < 0.0f ? splat<Floats>(0.0f) : v;
-  return math::truncate(v);
+  return lanes::truncate(v);
 }
 
 struct Colours {
@@ -184,7 +184,7 @@ inline Primary tracePrimary(const Vecs& o, const Vecs& d, Ints active, const Sce
   const Hits hits = findNearestHit(o, d, scene, splat<Ints>(-1), active);
   Primary out;
   out.hit = hits.hit;
-  if (!math::anyLane(out.hit)) return out;
+  if (!lanes::anyLane(out.hit)) return out;
   out.index = hits.index;
   const Vecs p = scaleVec(d, hits.t);  // the eye is the origin: nothing to add
   const Vecs n = normalize(subtract(p, centreOf(hits.index, scene)));
@@ -198,7 +198,7 @@ inline Primary tracePrimary(const Vecs& o, const Vecs& d, Ints active, const Sce
     const Light& light = scene.lights[i];
     const Vecs l = normalize(subtract(splatVec(light.position), p));
     const Ints lit = out.hit & ~isOccluded(p, l, scene, hits.index, out.hit);
-    if (!math::anyLane(lit)) continue;
+    if (!lanes::anyLane(lit)) continue;
     const Floats nl = dot(n, l);
     const Floats dTerm = nl >= 0.0f ? nl : zero;
     Floats sp = dot(subtract(l, scaleVec(n, 2.0f * nl)), d);
@@ -227,7 +227,7 @@ inline Reflected traceReflected(const Primary& from, const SceneView& scene) {
   const Hits hits = findNearestHit(from.point, from.reflected, scene, from.index, from.hit);
   Reflected out;
   out.hit = hits.hit & from.hit;
-  if (!math::anyLane(out.hit)) return out;
+  if (!lanes::anyLane(out.hit)) return out;
   const Vecs p = add(from.point, scaleVec(from.reflected, hits.t));
   const Vecs n = normalize(subtract(p, centreOf(hits.index, scene)));
 
@@ -267,14 +267,14 @@ std::uint32_t traceLanes(const Ray* rays, std::size_t count, const SceneView& sc
     coordinates[4][lane] = ray.direction.y;
     coordinates[5][lane] = ray.direction.z;
   }
-  const Vecs o{math::load<Floats>(coordinates[0]), math::load<Floats>(coordinates[1]),
-               math::load<Floats>(coordinates[2])};
-  const Vecs d{math::load<Floats>(coordinates[3]), math::load<Floats>(coordinates[4]),
-               math::load<Floats>(coordinates[5])};
-  const Ints active = math::laneNumbers() < static_cast<std::int32_t>(count);
+  const Vecs o{lanes::load<Floats>(coordinates[0]), lanes::load<Floats>(coordinates[1]),
+               lanes::load<Floats>(coordinates[2])};
+  const Vecs d{lanes::load<Floats>(coordinates[3]), lanes::load<Floats>(coordinates[4]),
+               lanes::load<Floats>(coordinates[5])};
+  const Ints active = lanes::laneNumbers() < static_cast<std::int32_t>(count);
 
   const Primary primary = tracePrimary(o, d, active, scene);
-  if (!math::anyLane(primary.hit)) return 0;
+  if (!lanes::anyLane(primary.hit)) return 0;
   const Reflected bounce = traceReflected(primary, scene);
   // averageColor channel by channel; both colours have a zero top byte.
   const Colours mixed{(primary.colour.red + bounce.colour.red) >> 1,
@@ -286,7 +286,7 @@ std::uint32_t traceLanes(const Ray* rays, std::size_t count, const SceneView& sc
   if (count < kLanes) std::memset(merged, 0, sizeof merged);
   std::memcpy(merged, pixels, count * sizeof(std::uint32_t));
   const Ints write = primary.hit & ~primary.undecided;
-  math::store(merged, write ? colour : math::load<Ints>(merged));
+  lanes::store(merged, write ? colour : lanes::load<Ints>(merged));
   std::memcpy(pixels, merged, count * sizeof(std::uint32_t));
 
   std::uint32_t undecided = 0;
@@ -296,11 +296,16 @@ std::uint32_t traceLanes(const Ray* rays, std::size_t count, const SceneView& sc
   return undecided;
 }
 
-}  // namespace
+}  // namespace quarvel::raytrace::QUARVEL_LANE_TARGET
+
+namespace quarvel::raytrace {
 
 template <>
-std::size_t traceRun<math::kLanePath>(const Ray* rays, std::size_t count, const SceneView& scene,
-                                      std::uint32_t* pixels, std::size_t* undecided) {
+std::size_t traceRun<lanes::QUARVEL_LANE_TARGET::kLanePath>(const Ray* rays, std::size_t count,
+                                                            const SceneView& scene,
+                                                            std::uint32_t* pixels,
+                                                            std::size_t* undecided) {
+  using namespace QUARVEL_LANE_TARGET;
   std::size_t left = 0;
   for (std::size_t first = 0; first < count; first += kLanes) {
     const std::size_t n = count - first < kLanes ? count - first : kLanes;

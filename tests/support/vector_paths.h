@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 
 namespace quarvel::testing {
 
@@ -37,17 +37,18 @@ void appendWords(Words& out, const std::vector<T>& values) {
 // same words every time, and names the first one that differs.
 template <class Work>
 void expectSameOnEveryPath(const std::string& name, Work work) {
-  math::setVectorPath(math::VectorPath::Reference);
+  lanes::setVectorPath(lanes::VectorPath::Reference);
   const Words expected = work();
-  for (int p = 1; p <= static_cast<int>(math::bestVectorPath()); ++p) {
-    const math::VectorPath path = math::setVectorPath(static_cast<math::VectorPath>(p));
+  for (const lanes::VectorPath p : lanes::allVectorPaths()) {
+    if (p == lanes::VectorPath::Reference || !lanes::canRun(p)) continue;
+    const lanes::VectorPath path = lanes::setVectorPath(p);
     const Words got = work();
     std::size_t at = 0;
     while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
     EXPECT_TRUE(at == got.size() && at == expected.size())
-        << name << " on " << math::vectorPathName(path) << ": word " << at << " differs";
+        << name << " on " << lanes::vectorPathName(path) << ": word " << at << " differs";
   }
-  math::setVectorPath(math::bestVectorPath());
+  lanes::setVectorPath(lanes::bestVectorPath());
 }
 
 }  // namespace quarvel::testing

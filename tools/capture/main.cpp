@@ -17,7 +17,7 @@
 #include "common/wav_file.h"
 #include "driver/demo_options.h"
 #include "driver/run_demo.h"
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/program_folder.h"
 
@@ -280,7 +280,7 @@ int main(int argc, char** argv) {
     std::printf("whole run: %.2f s wall for %.1f s of demo (%.1fx real time), drawing %.2f s; "
                 "vector path %s\n",
                 runTime.count(), demoSeconds, demoSeconds / runTime.count(), costs.totalSeconds(),
-                quarvel::math::vectorPathName(quarvel::math::vectorPath()));
+                quarvel::lanes::vectorPathName(quarvel::lanes::vectorPath()));
   }
   if (writeFailed) {
     std::cerr << "quarvel-capture: some files could not be written\n";
