@@ -8,4 +8,5 @@
 
 #if !defined(QUARVEL_LANE_TARGET)
 #define QUARVEL_LANE_TARGET baseline
+#define QUARVEL_LANE_BASELINE 1
 #endif

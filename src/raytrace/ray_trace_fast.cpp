@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raytrace/ray_trace_lanes.h"
+#include "raytrace/shading.h"
 
 namespace quarvel::raytrace {
 namespace {
@@ -102,10 +103,8 @@ struct SphereBound {
 
 SphereBound boundFor(const Sphere& sphere) {
   const math::Vec3 c = sphere.centre;
-  // The reference's expression for O = (0, 0, 0).
-  const math::Vec3 o{0.0f, 0.0f, 0.0f};
-  const float cTerm =
-      math::dot(o, o) + math::dot(c, c) - sphere.radiusSquared - 2.0f * math::dot(c, o);
+  const float cTerm = baseline::sphereConstantTerm(math::Vec3{0.0f, 0.0f, 0.0f}, c,
+                                                   sphere.radiusSquared);
   SphereBound bound{};
   bound.minusCentre[0] = -static_cast<double>(c.x);
   bound.minusCentre[1] = -static_cast<double>(c.y);

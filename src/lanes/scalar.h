@@ -1,0 +1,25 @@
+// One value as a lane: the operations of lanes.h for plain float and double, for rules shared with the reference.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "lanes/target.h"
+
+namespace quarvel::lanes::QUARVEL_LANE_TARGET {
+
+inline double widen(float v) { return static_cast<double>(v); }
+
+inline float narrow(double v) { return static_cast<float>(v); }
+
+inline float squareRoot(float v) { return std::sqrt(v); }
+
+inline double squareRoot(double v) { return std::sqrt(v); }
+
+// A comparison's result as the double-width operations use it.
+inline bool widen(bool mask) { return mask; }
+
+// Toward zero; `v` must fit an int32.
+inline std::int32_t truncate(float v) { return static_cast<std::int32_t>(v); }
+
+}  // namespace quarvel::lanes::QUARVEL_LANE_TARGET
