@@ -1,6 +1,7 @@
 // The 2D passes on kLanes pixels at once, operation for operation as their reference code.
 #include "effects/effects_lanes.h"
 
+#include "effects/pixel_rules.h"
 #include "lanes/lanes.h"
 
 namespace quarvel::effects::QUARVEL_LANE_TARGET {
@@ -13,22 +14,10 @@ using lanes::kLanes;
 using lanes::splat;
 using lanes::UInts;
 
-// value = fl(value + share) in double, then capped at 1, as addShare does.
-inline Floats addShare(Floats value, Doubles share) {
-  const Floats sum = lanes::narrow(lanes::widen(value) + share);
-  return sum > 1.0f ? splat<Floats>(1.0f) : sum;
-}
-
-inline float addShare(float value, double share) {
-  const auto sum = static_cast<float>(static_cast<double>(value) + share);
-  return sum > 1.0f ? 1.0f : sum;
-}
-
 // Rows cy - j and cy + j have the same distances, so they share each quotient.
 void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
              std::int32_t cy, double strength, const double* distances, std::size_t stride,
              std::size_t centreOffset) {
-  const Doubles s = splat<Doubles>(strength);
   for (std::int64_t r = 0; r < height; ++r) {
     const std::int64_t mirror = 2 * std::int64_t{cy} - r;
     if (mirror >= 0 && mirror < r) continue;  // done as the pair of `mirror`
@@ -38,24 +27,16 @@ void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::int32
     const double* q = distances + dy * stride + (static_cast<std::int64_t>(centreOffset) - cx);
     std::uint32_t c = 0;  // q[c]: the distance of column c
     for (; c + kLanes <= width; c += kLanes) {
-      const Doubles share = s / lanes::load<Doubles>(q + c);
+      const Doubles share = blobShare(strength, lanes::load<Doubles>(q + c));
       lanes::store(row + c, addShare(lanes::load<Floats>(row + c), share));
       if (pair != nullptr) lanes::store(pair + c, addShare(lanes::load<Floats>(pair + c), share));
     }
     for (; c < width; ++c) {
-      const double share = strength / q[c];
+      const double share = blobShare(strength, q[c]);
       row[c] = addShare(row[c], share);
       if (pair != nullptr) pair[c] = addShare(pair[c], share);
     }
   }
-}
-
-// The low byte of trunc(v * 255), or 255 where that does not fit an int32.
-inline UInts greyLevel(Floats v) {
-  const Floats scaled = v * 255.0f;
-  const Ints fits = (scaled < 2147483648.0f) & (scaled > -2147483648.0f);
-  const auto level = __builtin_convertvector(lanes::truncate(scaled), UInts) & 0xFFu;
-  return fits ? level : splat<UInts>(0xFFu);
 }
 
 void threshold(const float* field, std::size_t count, float threshold, std::uint32_t* pixels) {
@@ -64,34 +45,20 @@ void threshold(const float* field, std::size_t count, float threshold, std::uint
     const Floats v = lanes::load<Floats>(field + i);
     const Ints lit = v > threshold;
     if (!lanes::anyLane(lit)) continue;
-    const UInts g = greyLevel(v);
     const UInts old = lanes::load<UInts>(pixels + i);
-    lanes::store(pixels + i, lit ? (g << 16) | (g << 8) | g : old);
+    lanes::store(pixels + i, lit ? greyPixel<UInts>(greyLevel(v)) : old);
   }
   for (; i < count; ++i) {
-    if (field[i] > threshold) {
-      Floats v = splat<Floats>(field[i]);
-      const std::uint32_t g = greyLevel(v)[0];
-      pixels[i] = (g << 16) | (g << 8) | g;
-    }
+    if (field[i] > threshold) pixels[i] = greyPixel<std::uint32_t>(greyLevel(field[i]));
   }
-}
-
-// Channel c becomes c - 1, or 0 from 0 and 1; the top byte becomes 0.
-inline UInts fadePixels(UInts p) {
-  using Bytes = std::uint8_t __attribute__((vector_size(kLanes * 4)));
-  const auto bytes = __builtin_bit_cast(Bytes, p);
-  // A set mask byte is 0xFF: adding it subtracts 1 from every non-zero channel.
-  const auto faded = bytes + __builtin_bit_cast(Bytes, bytes != 0);
-  return __builtin_bit_cast(UInts, faded) & 0xFFFFFFu;
 }
 
 void fade(std::uint32_t* pixels, std::size_t count) {
   std::size_t i = 0;
   for (; i + kLanes <= count; i += kLanes) {
-    lanes::store(pixels + i, fadePixels(lanes::load<UInts>(pixels + i)));
+    lanes::store(pixels + i, fadePixel(lanes::load<UInts>(pixels + i)));
   }
-  for (; i < count; ++i) pixels[i] = fadePixels(splat<UInts>(pixels[i]))[0];
+  for (; i < count; ++i) pixels[i] = fadePixel(pixels[i]);
 }
 
 void invert(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t x0,
@@ -102,9 +69,9 @@ void invert(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, st
     std::uint32_t* row = pixels + std::size_t{y} * width;
     std::uint32_t x = x0;
     for (; x + kLanes <= width; x += kLanes) {
-      lanes::store(row + x, ~lanes::load<UInts>(row + x) & 0xFFFFFFu);
+      lanes::store(row + x, invertPixel(lanes::load<UInts>(row + x)));
     }
-    for (; x < width; ++x) row[x] = ~row[x] & 0xFFFFFFu;
+    for (; x < width; ++x) row[x] = invertPixel(row[x]);
   }
 }
 

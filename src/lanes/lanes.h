@@ -103,6 +103,17 @@ template <class V, class T>
   return __builtin_convertvector(v, Ints);
 }
 
+// The same 32 bits per lane, unsigned.
+[[gnu::always_inline]] inline UInts asUnsigned(Ints v) {
+  return __builtin_convertvector(v, UInts);
+}
+
+// The bytes of every lane as lanes, lowest first.
+[[gnu::always_inline]] inline auto asBytes(UInts v) {
+  using Bytes = std::uint8_t __attribute__((vector_size(kLanes * 4)));
+  return __builtin_bit_cast(Bytes, v);
+}
+
 // Correctly rounded square roots, lane by lane.
 [[gnu::always_inline]] inline Floats squareRoot(Floats v) {
 #if defined(QUARVEL_LANE_SCALAR)

@@ -22,4 +22,13 @@ inline bool widen(bool mask) { return mask; }
 // Toward zero; `v` must fit an int32.
 inline std::int32_t truncate(float v) { return static_cast<std::int32_t>(v); }
 
+// The same 32 bits, unsigned.
+inline std::uint32_t asUnsigned(std::int32_t v) { return static_cast<std::uint32_t>(v); }
+
+// The four bytes of a word as lanes, lowest first.
+inline auto asBytes(std::uint32_t v) {
+  using Bytes = std::uint8_t __attribute__((vector_size(4)));
+  return __builtin_bit_cast(Bytes, v);
+}
+
 }  // namespace quarvel::lanes::QUARVEL_LANE_TARGET
