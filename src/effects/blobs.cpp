@@ -68,7 +68,8 @@ void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
     const std::uint32_t dy = cy - r;
     float* row = field + std::size_t{r} * sizeOf.width;
     for (std::uint32_t c = 0; c < sizeOf.width; ++c) {
-      row[c] = baseline::addShare(row[c], baseline::blobShare(s, baseline::blobDistance(cx - c, dy * dy)));
+      row[c] = baseline::addShare(row[c],
+                                  baseline::blobShare(s, baseline::blobDistance(cx - c, dy * dy)));
     }
   }
 }

@@ -228,8 +228,8 @@ bool stamp(float x, float y, const float factors[3], const std::uint8_t masks[3]
     if (!(py >= 0 && py <= lastY)) continue;
     const auto row = static_cast<std::size_t>(static_cast<double>(py) + 0.5);
     std::uint32_t* at = pixels + row * width + static_cast<std::size_t>(column0);
-    const lanes::Pixels8 sum = lanes::saturatingAdd(lanes::load<lanes::Pixels8>(at),
-                                                  lanes::load<lanes::Pixels8>(halves + sy * kSprite));
+    const lanes::Pixels8 sum = lanes::saturatingAdd(
+        lanes::load<lanes::Pixels8>(at), lanes::load<lanes::Pixels8>(halves + sy * kSprite));
     lanes::store(at, sum & 0xFFFFFFu);
   }
   return true;

@@ -22,21 +22,21 @@ using lanes::QUARVEL_LANE_TARGET::widen;
 // the horizontal offset `dx` (modulo 2^32) and the squared vertical distance
 // `dy2`. Offsets wrap and their squares equal those of the signed offsets, so
 // a centre just off the field works too; the square is taken as an int32.
-inline double blobDistance(std::uint32_t dx, std::uint32_t dy2) {
+[[gnu::always_inline]] inline double blobDistance(std::uint32_t dx, std::uint32_t dy2) {
   const auto d2 = static_cast<std::int32_t>(dx * dx + dy2);
   return std::sqrt(static_cast<double>(d2));
 }
 
 // A centre's share of a pixel at `distance`, in double; infinite at the centre.
 template <class D>
-D blobShare(double strength, D distance) {
+[[gnu::always_inline]] inline D blobShare(double strength, D distance) {
   return strength / distance;
 }
 
 // A field value plus a share: the sum in double, rounded to float and capped
 // at 1.
 template <class F, class D>
-F addShare(F value, D share) {
+[[gnu::always_inline]] inline F addShare(F value, D share) {
   const F sum = narrow(widen(value) + share);
   return sum > 1.0f ? 1.0f : sum;
 }
@@ -44,7 +44,7 @@ F addShare(F value, D share) {
 // The low byte of trunc(v * 255); products too large for an int32 never
 // occur (the field is capped at 1) and give 255 instead.
 template <class F>
-auto greyLevel(F v) {
+[[gnu::always_inline]] inline auto greyLevel(F v) {
   const F scaled = v * 255.0f;
   const auto fits = (scaled < 2147483648.0f) & (scaled > -2147483648.0f);
   return fits ? asUnsigned(truncate(scaled)) & 0xFFu : 0xFFu;
@@ -52,14 +52,14 @@ auto greyLevel(F v) {
 
 // The pixel of grey level g.
 template <class U>
-U greyPixel(U g) {
+[[gnu::always_inline]] inline U greyPixel(U g) {
   return (g << 16) | (g << 8) | g;
 }
 
 // One fade step: each channel c becomes c - 1, and 0 and 1 both become 0; the
 // top byte becomes 0. Byte by byte, c + (c != 0 ? -1 : 0).
 template <class U>
-U fadePixel(U p) {
+[[gnu::always_inline]] inline U fadePixel(U p) {
   const auto bytes = asBytes(p);
   // A true comparison is the all-ones byte, -1.
   const auto faded = bytes + __builtin_bit_cast(decltype(bytes), bytes != 0);
@@ -68,7 +68,7 @@ U fadePixel(U p) {
 
 // Each channel c becomes 255 - c (its eight bits flipped); the top byte becomes 0.
 template <class U>
-U invertPixel(U p) {
+[[gnu::always_inline]] inline U invertPixel(U p) {
   return ~p & 0xFFFFFFu;
 }
 

@@ -1,4 +1,5 @@
-// What a rule written once for one value and for lanes includes: the scalar operations, and in a kernel object the lanes.
+// What a rule written once for one value and for lanes includes: the scalar operations, and in a
+// kernel object the lanes.
 #pragma once
 
 #include "lanes/scalar.h"

@@ -1,4 +1,5 @@
-// One value as a lane: the operations of lanes.h for plain float and double, for rules shared with the reference.
+// One value as a lane: the operations of lanes.h for plain float and double, for rules shared with
+// the reference.
 #pragma once
 
 #include <cmath>
@@ -8,22 +9,36 @@
 
 namespace quarvel::lanes::QUARVEL_LANE_TARGET {
 
-inline double widen(float v) { return static_cast<double>(v); }
+inline double widen(float v) {
+  return static_cast<double>(v);
+}
 
-inline float narrow(double v) { return static_cast<float>(v); }
+inline float narrow(double v) {
+  return static_cast<float>(v);
+}
 
-inline float squareRoot(float v) { return std::sqrt(v); }
+inline float squareRoot(float v) {
+  return std::sqrt(v);
+}
 
-inline double squareRoot(double v) { return std::sqrt(v); }
+inline double squareRoot(double v) {
+  return std::sqrt(v);
+}
 
 // A comparison's result as the double-width operations use it.
-inline bool widen(bool mask) { return mask; }
+inline bool widen(bool mask) {
+  return mask;
+}
 
 // Toward zero; `v` must fit an int32.
-inline std::int32_t truncate(float v) { return static_cast<std::int32_t>(v); }
+inline std::int32_t truncate(float v) {
+  return static_cast<std::int32_t>(v);
+}
 
 // The same 32 bits, unsigned.
-inline std::uint32_t asUnsigned(std::int32_t v) { return static_cast<std::uint32_t>(v); }
+inline std::uint32_t asUnsigned(std::int32_t v) {
+  return static_cast<std::uint32_t>(v);
+}
 
 // The four bytes of a word as lanes, lowest first.
 inline auto asBytes(std::uint32_t v) {

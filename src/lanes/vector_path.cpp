@@ -91,9 +91,9 @@ bool canRun(VectorPath path) {
 
 VectorPath bestVectorPath() {
   static const VectorPath best = [] {
-    constexpr VectorPath kWidestFirst[] = {VectorPath::Avx512, VectorPath::Avx2, VectorPath::Sse2,
-                                           VectorPath::Neon,   VectorPath::Simd128,
-                                           VectorPath::Scalar};
+    constexpr VectorPath kWidestFirst[] = {VectorPath::Avx512,  VectorPath::Avx2,
+                                           VectorPath::Sse2,    VectorPath::Neon,
+                                           VectorPath::Simd128, VectorPath::Scalar};
     for (const VectorPath path : kWidestFirst) {
       if (canRun(path)) return path;
     }

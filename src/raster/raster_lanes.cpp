@@ -33,8 +33,8 @@ void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, fl
 
 template <>
 void fillConstantSpan<lanes::QUARVEL_LANE_TARGET::kLanePath>(std::uint32_t* pixels, float* depth,
-                                                            std::size_t count, float key,
-                                                            std::uint32_t colour) {
+                                                             std::size_t count, float key,
+                                                             std::uint32_t colour) {
   QUARVEL_LANE_TARGET::fillConstantSpan(pixels, depth, count, key, colour);
 }
 

@@ -19,16 +19,22 @@ void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, fl
                       std::uint32_t colour);
 
 template <>
-void fillConstantSpan<lanes::VectorPath::Scalar>(std::uint32_t*, float*, std::size_t, float, std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Scalar>(std::uint32_t*, float*, std::size_t, float,
+                                                 std::uint32_t);
 template <>
-void fillConstantSpan<lanes::VectorPath::Sse2>(std::uint32_t*, float*, std::size_t, float, std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Sse2>(std::uint32_t*, float*, std::size_t, float,
+                                               std::uint32_t);
 template <>
-void fillConstantSpan<lanes::VectorPath::Avx2>(std::uint32_t*, float*, std::size_t, float, std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Avx2>(std::uint32_t*, float*, std::size_t, float,
+                                               std::uint32_t);
 template <>
-void fillConstantSpan<lanes::VectorPath::Avx512>(std::uint32_t*, float*, std::size_t, float, std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Avx512>(std::uint32_t*, float*, std::size_t, float,
+                                                 std::uint32_t);
 template <>
-void fillConstantSpan<lanes::VectorPath::Neon>(std::uint32_t*, float*, std::size_t, float, std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Neon>(std::uint32_t*, float*, std::size_t, float,
+                                               std::uint32_t);
 template <>
-void fillConstantSpan<lanes::VectorPath::Simd128>(std::uint32_t*, float*, std::size_t, float, std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Simd128>(std::uint32_t*, float*, std::size_t, float,
+                                                  std::uint32_t);
 
 }  // namespace quarvel::raster

@@ -103,8 +103,8 @@ struct SphereBound {
 
 SphereBound boundFor(const Sphere& sphere) {
   const math::Vec3 c = sphere.centre;
-  const float cTerm = baseline::sphereConstantTerm(math::Vec3{0.0f, 0.0f, 0.0f}, c,
-                                                   sphere.radiusSquared);
+  const float cTerm =
+      baseline::sphereConstantTerm(math::Vec3{0.0f, 0.0f, 0.0f}, c, sphere.radiusSquared);
   SphereBound bound{};
   bound.minusCentre[0] = -static_cast<double>(c.x);
   bound.minusCentre[1] = -static_cast<double>(c.y);
@@ -137,8 +137,7 @@ using RunFunction = std::size_t (*)(const Ray*, std::size_t, const SceneView&, s
                                     std::size_t*);
 
 RunFunction runFor(lanes::VectorPath path) {
-  return lanes::kernelFor<RunFunction>(path,
-                                      [](auto p) { return &traceRun<decltype(p)::value>; });
+  return lanes::kernelFor<RunFunction>(path, [](auto p) { return &traceRun<decltype(p)::value>; });
 }
 
 }  // namespace

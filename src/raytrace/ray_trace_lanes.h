@@ -29,16 +29,22 @@ std::size_t traceRun(const Ray* rays, std::size_t count, const SceneView& scene,
                      std::uint32_t* pixels, std::size_t* undecided);
 
 template <>
-std::size_t traceRun<lanes::VectorPath::Scalar>(const Ray*, std::size_t, const SceneView&, std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Scalar>(const Ray*, std::size_t, const SceneView&,
+                                                std::uint32_t*, std::size_t*);
 template <>
-std::size_t traceRun<lanes::VectorPath::Sse2>(const Ray*, std::size_t, const SceneView&, std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Sse2>(const Ray*, std::size_t, const SceneView&,
+                                              std::uint32_t*, std::size_t*);
 template <>
-std::size_t traceRun<lanes::VectorPath::Avx2>(const Ray*, std::size_t, const SceneView&, std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Avx2>(const Ray*, std::size_t, const SceneView&,
+                                              std::uint32_t*, std::size_t*);
 template <>
-std::size_t traceRun<lanes::VectorPath::Avx512>(const Ray*, std::size_t, const SceneView&, std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Avx512>(const Ray*, std::size_t, const SceneView&,
+                                                std::uint32_t*, std::size_t*);
 template <>
-std::size_t traceRun<lanes::VectorPath::Neon>(const Ray*, std::size_t, const SceneView&, std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Neon>(const Ray*, std::size_t, const SceneView&,
+                                              std::uint32_t*, std::size_t*);
 template <>
-std::size_t traceRun<lanes::VectorPath::Simd128>(const Ray*, std::size_t, const SceneView&, std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Simd128>(const Ray*, std::size_t, const SceneView&,
+                                                 std::uint32_t*, std::size_t*);
 
 }  // namespace quarvel::raytrace

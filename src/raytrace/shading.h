@@ -27,7 +27,7 @@ inline constexpr float kChannelCeiling = 255.0f;
 // |O|^2 + |C|^2 - r2 - 2 C.O, left to right: the constant term of
 // |O + tD - C|^2 = r2 in the expanded form that every path uses.
 template <class V>
-auto sphereConstantTerm(const V& o, const V& c, float radiusSquared) {
+[[gnu::always_inline]] inline auto sphereConstantTerm(const V& o, const V& c, float radiusSquared) {
   return dot(o, o) + dot(c, c) - radiusSquared - 2.0f * dot(c, o);
 }
 
@@ -39,7 +39,8 @@ struct Discriminant {
 
 // For a unit direction `d`.
 template <class V>
-auto sphereDiscriminant(const V& o, const V& d, const V& c, float radiusSquared) {
+[[gnu::always_inline]] inline auto sphereDiscriminant(const V& o, const V& d, const V& c,
+                                                      float radiusSquared) {
   const auto b = dot(d, subtract(o, c));
   const auto cTerm = sphereConstantTerm(o, c, radiusSquared);
   return Discriminant<std::remove_const_t<decltype(b)>>{b, b * b - cTerm};
@@ -48,41 +49,41 @@ auto sphereDiscriminant(const V& o, const V& d, const V& c, float radiusSquared)
 // The roots -b -+ sqrt(disc), taken in double and rounded to float; NaN where
 // disc < 0.
 template <class F>
-F nearRoot(const Discriminant<F>& q) {
+[[gnu::always_inline]] inline F nearRoot(const Discriminant<F>& q) {
   return narrow(-widen(q.b) - squareRoot(widen(q.disc)));
 }
 template <class F>
-F farRoot(const Discriminant<F>& q) {
+[[gnu::always_inline]] inline F farRoot(const Discriminant<F>& q) {
   return narrow(-widen(q.b) + squareRoot(widen(q.disc)));
 }
 
 // The surface's direction of reflection for incoming `d` and normal `n`.
 template <class V>
-V reflect(const V& d, const V& n) {
+[[gnu::always_inline]] inline V reflect(const V& d, const V& n) {
   return subtract(d, scaleVec(n, 2.0f * dot(n, d)));
 }
 
 // The diffuse factor d = max(0, N.L) (NaN gives 0).
 template <class F>
-F diffuse(F nl) {
+[[gnu::always_inline]] inline F diffuse(F nl) {
   return nl >= 0.0f ? nl : 0.0f;
 }
 
 // One light's diffuse share of a channel of colour weight `colour`.
 template <class F>
-F diffuseLight(F diffuseFactor, float colour) {
+[[gnu::always_inline]] inline F diffuseLight(F diffuseFactor, float colour) {
   return kDiffuseWeight * diffuseFactor * colour;
 }
 
 // max(0, R.D) for the light direction `l` mirrored about `n` (nl = N.L).
 template <class V, class F>
-F highlight(const V& l, const V& n, F nl, const V& d) {
+[[gnu::always_inline]] inline F highlight(const V& l, const V& n, F nl, const V& d) {
   const F sp = dot(subtract(l, scaleVec(n, 2.0f * nl)), d);
   return sp < 0.0f ? 0.0f : sp;
 }
 
 // The specular term 100 * sp^20 of a highlight `sp`: the one call of pow.
-inline double specularTerm(float sp) {
+[[gnu::always_inline]] inline double specularTerm(float sp) {
   return kSpecularWeight * std::pow(static_cast<double>(sp), kSpecularExponent);
 }
 
@@ -97,7 +98,7 @@ struct SpecularBounds {
 };
 
 template <class F>
-auto specularBounds(F sp) {
+[[gnu::always_inline]] inline auto specularBounds(F sp) {
   const auto x = widen(sp);
   const auto x2 = x * x;
   const auto x4 = x2 * x2;
@@ -110,13 +111,14 @@ auto specularBounds(F sp) {
   low = low < 0.0 ? 0.0 : low;
   // pow(0, 20) is exactly 0.
   const auto high = widen(sp == 0.0f) ? 0.0 : x20 * (1.0 + kMargin) + kUnderflow;
-  return SpecularBounds<std::remove_const_t<decltype(x)>>{kSpecularWeight * low, kSpecularWeight * high};
+  return SpecularBounds<std::remove_const_t<decltype(x)>>{kSpecularWeight * low,
+                                                          kSpecularWeight * high};
 }
 
 // The channel sum acc + (diffuse + specular): the inner sum in double because
 // the specular term is a double, the total rounded to float.
 template <class F, class D>
-F accumulate(F acc, F diffuseShare, D specular) {
+[[gnu::always_inline]] inline F accumulate(F acc, F diffuseShare, D specular) {
   return narrow(widen(acc) + (widen(diffuseShare) + specular));
 }
 
@@ -124,7 +126,7 @@ F accumulate(F acc, F diffuseShare, D specular) {
 // sums never occur in the demo (light colours are >= 0); they give 0 rather
 // than a value that does not fit a byte.
 template <class F>
-auto channelByte(F accumulator) {
+[[gnu::always_inline]] inline auto channelByte(F accumulator) {
   F v = accumulator + kAmbient;
   v = v < kChannelCeiling ? v : kChannelCeiling;
   v = v < 0.0f ? 0.0f : v;
