@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "raster/depth_test.h"
 #include "raster/raster_lanes.h"
 
 namespace quarvel::raster {
@@ -40,11 +41,7 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
     return;
   }
   for (int x = begin; x < end; ++x) {
-    // A NaN key fails this test, and so does one equal to the stored key.
-    if (key < depthRow[x]) {
-      pixelRow[x] = colour;
-      depthRow[x] = key;
-    }
+    baseline::depthTest(key, depthRow[x], colour, pixelRow[x]);
     key += step;
   }
 }

@@ -2,6 +2,7 @@
 #include "raster/raster_lanes.h"
 
 #include "lanes/lanes.h"
+#include "raster/depth_test.h"
 
 namespace quarvel::raster {
 
@@ -16,17 +17,13 @@ void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, fl
   const UInts colours = lanes::splat<UInts>(colour);
   std::size_t x = 0;
   for (; x + lanes::kLanes <= count; x += lanes::kLanes) {
-    const Floats stored = lanes::load<Floats>(depth + x);
-    const auto nearer = keys < stored;  // NaN on either side fails, as in the span loop
-    lanes::store(depth + x, nearer ? keys : stored);
-    lanes::store(pixels + x, nearer ? colours : lanes::load<UInts>(pixels + x));
+    Floats stored = lanes::load<Floats>(depth + x);
+    UInts pixel = lanes::load<UInts>(pixels + x);
+    depthTest(keys, stored, colours, pixel);
+    lanes::store(depth + x, stored);
+    lanes::store(pixels + x, pixel);
   }
-  for (; x < count; ++x) {
-    if (key < depth[x]) {
-      pixels[x] = colour;
-      depth[x] = key;
-    }
-  }
+  for (; x < count; ++x) depthTest(key, depth[x], colour, pixels[x]);
 }
 
 }  // namespace QUARVEL_LANE_TARGET
