@@ -220,9 +220,14 @@ quarvel::testing::Words mixRandomBlocks() {
   return out;
 }
 
-TEST(MixerFastPath, GivesTheReferenceSumsAndVoiceStates) {
-  quarvel::testing::expectSameOnEveryPath("random blocks", mixRandomBlocks);
+using MixerOnEveryTarget = quarvel::testing::LaneTargetTest;
+
+// Block by block: the sums and every voice's state after each block.
+TEST_P(MixerOnEveryTarget, GivesTheReferenceSumsAndVoiceStates) {
+  expectSameAsReference("random blocks", mixRandomBlocks);
 }
+INSTANTIATE_TEST_SUITE_P(Targets, MixerOnEveryTarget, quarvel::testing::laneTargets(),
+                         quarvel::testing::targetName);
 
 TEST(MixerFastPath, ConvertsToPcmOnEveryPath) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
