@@ -93,7 +93,7 @@ template <class V, class T>
 }
 
 // A float mask stretched to double lanes.
-[[gnu::always_inline]] inline Longs widen(Ints mask) {
+[[gnu::always_inline]] inline Longs widenMask(Ints mask) {
   return __builtin_convertvector(mask, Longs);
 }
 

@@ -26,7 +26,7 @@ inline double squareRoot(double v) {
 }
 
 // A comparison's result as the double-width operations use it.
-inline bool widen(bool mask) {
+inline bool widenMask(bool mask) {
   return mask;
 }
 

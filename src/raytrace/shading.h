@@ -17,6 +17,7 @@ using lanes::QUARVEL_LANE_TARGET::narrow;
 using lanes::QUARVEL_LANE_TARGET::squareRoot;
 using lanes::QUARVEL_LANE_TARGET::truncate;
 using lanes::QUARVEL_LANE_TARGET::widen;
+using lanes::QUARVEL_LANE_TARGET::widenMask;
 
 inline constexpr float kDiffuseWeight = 230.0f;
 inline constexpr double kSpecularWeight = 100.0;
@@ -110,7 +111,7 @@ template <class F>
   auto low = x20 * (1.0 - kMargin) - kUnderflow;
   low = low < 0.0 ? 0.0 : low;
   // pow(0, 20) is exactly 0.
-  const auto high = widen(sp == 0.0f) ? 0.0 : x20 * (1.0 + kMargin) + kUnderflow;
+  const auto high = widenMask(sp == 0.0f) ? 0.0 : x20 * (1.0 + kMargin) + kUnderflow;
   return SpecularBounds<std::remove_const_t<decltype(x)>>{kSpecularWeight * low,
                                                           kSpecularWeight * high};
 }
