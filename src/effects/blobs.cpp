@@ -51,13 +51,8 @@ void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
   // numbers, whose squares the reference's wrapping arithmetic also gets.
   const auto x = static_cast<std::int32_t>(cx);
   const auto y = static_cast<std::int32_t>(cy);
-  const auto near = [](std::int32_t v, std::uint32_t size) {
-    return v >= -kBlobDistanceMargin && v < static_cast<std::int64_t>(size) + kBlobDistanceMargin;
-  };
   const EffectKernels* fast = effectKernelsFor(lanes::vectorPath());
-  if (fast != nullptr && sizeOf.width + kBlobDistanceMargin <= kBlobDistanceOffset + 1 &&
-      sizeOf.height + kBlobDistanceMargin <= kBlobDistanceRows && near(x, sizeOf.width) &&
-      near(y, sizeOf.height)) {
+  if (fast != nullptr && EffectKernels::takesBlob(sizeOf.width, sizeOf.height, x, y)) {
     fast->addBlob(field, sizeOf.width, sizeOf.height, x, y, strength, blobDistances(),
                   kBlobDistanceStride, kBlobDistanceOffset);
     return;

@@ -1,6 +1,7 @@
 // The 2D passes' vector kernels: one table of them for each lane target.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -8,6 +9,18 @@
 
 namespace quarvel::effects {
 
+// sqrt(dx^2 + dy^2) in double for dy in [0, kBlobDistanceRows) (the row) and
+// dx in [-kBlobDistanceOffset, kBlobDistanceOffset] (at column dx +
+// kBlobDistanceOffset), rows kBlobDistanceStride apart: enough for a 320 x 240
+// field and centres up to kBlobDistanceMargin pixels off it (moving centres
+// overshoot an edge by less than one step of at most 15 pixels). Built on
+// first use, then read-only.
+inline constexpr std::int32_t kBlobDistanceMargin = 32;
+inline constexpr std::size_t kBlobDistanceRows = 240 + kBlobDistanceMargin;
+inline constexpr std::size_t kBlobDistanceOffset = 319 + kBlobDistanceMargin;
+inline constexpr std::size_t kBlobDistanceStride = 2 * kBlobDistanceOffset + 1;
+
+inline constexpr std::uint32_t kMaxBlurWidth = 1024;
 // Each kernel gives exactly the bits of the reference code it stands in for.
 struct EffectKernels {
   // addBlob for a centre (cx, cy), which may lie off the field of width x
@@ -17,6 +30,16 @@ struct EffectKernels {
   void (*addBlob)(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
                   std::int32_t cy, double strength, const double* distances, std::size_t stride,
                   std::size_t centreOffset);
+  // Whether addBlob may run: the distance table reaches every pixel of a
+  // width x height field from (cx, cy).
+  static bool takesBlob(std::uint32_t width, std::uint32_t height, std::int32_t cx,
+                        std::int32_t cy) {
+    const auto near = [](std::int32_t v, std::uint32_t size) {
+      return v >= -kBlobDistanceMargin && v < static_cast<std::int64_t>(size) + kBlobDistanceMargin;
+    };
+    return width + kBlobDistanceMargin <= kBlobDistanceOffset + 1 &&
+           height + kBlobDistanceMargin <= kBlobDistanceRows && near(cx, width) && near(cy, height);
+  }
   // thresholdBlobs over field[0 .. count).
   void (*threshold)(const float* field, std::size_t count, float threshold, std::uint32_t* pixels);
   // fadeFrame over pixels[0 .. count).
@@ -26,15 +49,22 @@ struct EffectKernels {
                  std::uint32_t y0);
   // blurFrame for 3 <= width <= kMaxBlurWidth and height >= 3.
   void (*blur)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height);
+  static bool takesBlur(std::uint32_t width, std::uint32_t height) {
+    return width >= 3 && width <= kMaxBlurWidth && height >= 3;
+  }
   // One particle's stamp of an 8 x 8 sprite at (x, y) with finite channel
   // factors, as ParticleSystem::draw plots it. Returns false, having written
   // nothing, unless the stamp's columns are all inside and consecutive.
   bool (*stamp)(float x, float y, const float factors[3], const std::uint8_t masks[3],
                 const std::uint32_t* sprite, std::uint32_t* pixels, std::uint32_t width,
                 std::uint32_t height);
+  // Whether stamp may be tried: an 8 x 8 sprite and finite factors.
+  static bool takesStamp(std::uint32_t spriteWidth, std::uint32_t spriteHeight,
+                         const float factors[3]) {
+    return spriteWidth == 8 && spriteHeight == 8 && std::isfinite(factors[0]) &&
+           std::isfinite(factors[1]) && std::isfinite(factors[2]);
+  }
 };
-
-inline constexpr std::uint32_t kMaxBlurWidth = 1024;
 
 template <lanes::VectorPath Path>
 const EffectKernels& effectKernels();
@@ -56,16 +86,6 @@ const EffectKernels& effectKernels<lanes::VectorPath::Simd128>();
 // without vector kernels.
 const EffectKernels* effectKernelsFor(lanes::VectorPath path);
 
-// sqrt(dx^2 + dy^2) in double for dy in [0, kBlobDistanceRows) (the row) and
-// dx in [-kBlobDistanceOffset, kBlobDistanceOffset] (at column dx +
-// kBlobDistanceOffset), rows kBlobDistanceStride apart: enough for a 320 x 240
-// field and centres up to kBlobDistanceMargin pixels off it (moving centres
-// overshoot an edge by less than one step of at most 15 pixels). Built on
-// first use, then read-only.
-inline constexpr std::int32_t kBlobDistanceMargin = 32;
-inline constexpr std::size_t kBlobDistanceRows = 240 + kBlobDistanceMargin;
-inline constexpr std::size_t kBlobDistanceOffset = 319 + kBlobDistanceMargin;
-inline constexpr std::size_t kBlobDistanceStride = 2 * kBlobDistanceOffset + 1;
 const double* blobDistances();
 
 }  // namespace quarvel::effects

@@ -41,7 +41,7 @@ void invertFrom(std::uint32_t x0, std::uint32_t y0, display::Bitmap& frame) {
 void blurFrame(display::Bitmap& frame) {
   if (frame.width < 3 || frame.height < 3) return;
   const EffectKernels* fast = effectKernelsFor(lanes::vectorPath());
-  if (fast != nullptr && frame.width <= kMaxBlurWidth) {
+  if (fast != nullptr && EffectKernels::takesBlur(frame.width, frame.height)) {
     fast->blur(frame.pixels, frame.width, frame.height);
     return;
   }

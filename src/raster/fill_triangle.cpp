@@ -34,9 +34,8 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
     key = keyLong;
     step = (keyShort - keyLong) / static_cast<float>(columnShort - columnLong);
   }
-  // A face parallel to the screen has one key along the span. Adding a step
-  // of 0 keeps a key other than 0 exactly as it is (0 could turn -0 into +0).
-  if (fast != nullptr && step == 0.0f && key != 0.0f) {
+  // A face parallel to the screen has one key along the span.
+  if (fast != nullptr && takesConstantSpan(step, key)) {
     fast(pixelRow + begin, depthRow + begin, static_cast<std::size_t>(end - begin), key, colour);
     return;
   }

@@ -14,6 +14,12 @@ namespace quarvel::raster {
 using ConstantSpanFill = void (*)(std::uint32_t* pixels, float* depth, std::size_t count, float key,
                                   std::uint32_t colour);
 
+// Whether a span may take the constant-key kernel: adding a step of 0 keeps a
+// key other than 0 exactly as it is (0 could turn -0 into +0).
+inline bool takesConstantSpan(float step, float key) {
+  return step == 0.0f && key != 0.0f;
+}
+
 template <lanes::VectorPath Path>
 void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, float key,
                       std::uint32_t colour);

@@ -145,10 +145,7 @@ RunFunction runFor(lanes::VectorPath path) {
 bool traceFrameFast(lanes::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
                     display::Bitmap& frame) {
   const RunFunction run = runFor(path);
-  if (run == nullptr ||
-      scene.spheres.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    return false;
-  }
+  if (run == nullptr || !takesScene(scene.spheres.size())) return false;
   const std::size_t count = std::min(rays.size(), std::size_t{frame.width} * frame.height);
   if (count == 0) return true;
 

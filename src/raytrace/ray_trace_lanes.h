@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "lanes/vector_path.h"
 #include "raytrace/ray.h"
@@ -24,6 +25,11 @@ struct SceneView {
 // pixel whose specular highlight cannot be settled without the library's pow
 // is left untouched and its index (from 0) stored in `undecided`, which has
 // room for `count` entries; returns how many were stored.
+// Whether traceRun may run on a scene: sphere indices must fit its int32 lanes.
+inline bool takesScene(std::size_t sphereCount) {
+  return sphereCount < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+}
+
 template <lanes::VectorPath Path>
 std::size_t traceRun(const Ray* rays, std::size_t count, const SceneView& scene,
                      std::uint32_t* pixels, std::size_t* undecided);
