@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "lanes/scalar.h"
 #include "lanes/target.h"
 #include "lanes/vector_path.h"
 
@@ -69,18 +70,6 @@ template <class V, class T>
   Ints v;
   for (int i = 0; i < kLanes; ++i) v[i] = i;
   return v;
-}
-
-template <class V, class T>
-[[gnu::always_inline]] inline V load(const T* p) {
-  V v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <class V, class T>
-[[gnu::always_inline]] inline void store(T* p, V v) {
-  std::memcpy(p, &v, sizeof v);
 }
 
 [[gnu::always_inline]] inline Doubles widen(Floats v) {

@@ -4,10 +4,24 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "lanes/target.h"
 
 namespace quarvel::lanes::QUARVEL_LANE_TARGET {
+
+// A value of type V (one value or lanes) read from or written to memory of T.
+template <class V, class T>
+[[gnu::always_inline]] inline V load(const T* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+template <class V, class T>
+[[gnu::always_inline]] inline void store(T* p, V v) {
+  std::memcpy(p, &v, sizeof v);
+}
 
 inline double widen(float v) {
   return static_cast<double>(v);

@@ -40,7 +40,7 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
     return;
   }
   for (int x = begin; x < end; ++x) {
-    baseline::depthTest(key, depthRow[x], colour, pixelRow[x]);
+    baseline::depthTest(key, depthRow + x, colour, pixelRow + x);
     key += step;
   }
 }

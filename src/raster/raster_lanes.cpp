@@ -17,13 +17,9 @@ void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, fl
   const UInts colours = lanes::splat<UInts>(colour);
   std::size_t x = 0;
   for (; x + lanes::kLanes <= count; x += lanes::kLanes) {
-    Floats stored = lanes::load<Floats>(depth + x);
-    UInts pixel = lanes::load<UInts>(pixels + x);
-    depthTest(keys, stored, colours, pixel);
-    lanes::store(depth + x, stored);
-    lanes::store(pixels + x, pixel);
+    depthTest(keys, depth + x, colours, pixels + x);
   }
-  for (; x < count; ++x) depthTest(key, depth[x], colour, pixels[x]);
+  for (; x < count; ++x) depthTest(key, depth + x, colour, pixels + x);
 }
 
 }  // namespace QUARVEL_LANE_TARGET
