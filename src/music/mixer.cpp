@@ -8,16 +8,20 @@
 
 #include "lanes/vector_path.h"
 #include "music/engine_state.h"
+#include "music/mix_step.h"
 #include "music/voice.h"
 
 namespace quarvel::music {
+
+// The mixer's step is the baseline copy's: this file is compiled once.
+using namespace baseline;
+
 namespace {
 
 __extension__ using Int128 = __int128;
 
 constexpr std::uint64_t kEndSearchLimit = std::uint64_t{1} << 56;
 constexpr std::uint64_t kZeroStepStandIn = 0x17C6F8C;  // about 0.0058 values per frame
-constexpr float kFractionScale = 0x1p-31f;
 
 inline std::uint64_t packPosition(const Voice& v) {
   return (static_cast<std::uint64_t>(v.position) << 32) | v.positionFraction;
@@ -30,10 +34,8 @@ inline void storePosition(Voice& v, std::uint64_t p) {
 
 inline float interpolate(const std::int16_t* x, std::uint64_t p) {
   const std::uint32_t i = static_cast<std::uint32_t>(p >> 32);
-  const float t = static_cast<float>(static_cast<std::uint32_t>(p) >> 1) * kFractionScale;
-  const float a = static_cast<float>(x[i]);
-  const float b = static_cast<float>(x[i + 1]);
-  return a + (b - a) * t;
+  const float t = fractionOf(static_cast<float>(static_cast<std::uint32_t>(p) >> 1));
+  return interpolateBetween(static_cast<float>(x[i]), static_cast<float>(x[i + 1]), t);
 }
 
 // The reference kernels: straightforward scalar code that reads like the rules. Positions move
@@ -48,17 +50,17 @@ std::uint64_t mixSteady(float* out, std::uint32_t frames, const std::int16_t* x,
     p += delta;
     const float s1 = interpolate(x, p);
     p += delta;
-    out[0] += s0 * gL;
-    out[1] += s0 * gR;
-    out[2] += s1 * gL;
-    out[3] += s1 * gR;
+    out[0] = addWeighted(out[0], s0, gL);
+    out[1] = addWeighted(out[1], s0, gR);
+    out[2] = addWeighted(out[2], s1, gL);
+    out[3] = addWeighted(out[3], s1, gR);
     out += 4;
   }
   if ((frames & 1) != 0) {
     const float s = interpolate(x, p);
     p += delta;
-    out[0] += s * gL;
-    out[1] += s * gR;
+    out[0] = addWeighted(out[0], s, gL);
+    out[1] = addWeighted(out[1], s, gR);
   }
   return p;
 }
@@ -69,8 +71,8 @@ std::uint64_t mixRamp(float* out, std::uint32_t frames, const std::int16_t* x, s
   for (std::uint32_t i = 0; i < frames; ++i) {
     const float s = interpolate(x, p);
     p += delta;
-    out[0] += s * gL;
-    out[1] += s * gR;
+    out[0] = addWeighted(out[0], s, gL);
+    out[1] = addWeighted(out[1], s, gR);
     gL += stepL;
     gR += stepR;
     out += 2;
@@ -112,8 +114,7 @@ inline std::int32_t halfFraction(std::uint64_t p) {
 inline __m128 interpolate4(__m128i pairs, __m128i halfFractions) {
   const __m128 a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
   const __m128 b = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
-  const __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(halfFractions), _mm_set1_ps(kFractionScale));
-  return _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), t));
+  return interpolateBetween(a, b, fractionOf(_mm_cvtepi32_ps(halfFractions)));
 }
 
 // Interpolated values of the four frames from position p on; p moves past them.
@@ -131,10 +132,8 @@ inline __m128 nextFour(const std::int16_t* x, std::uint64_t& p, std::uint64_t de
 
 // Adds four frames' values s times their (left, right) gains into out[0..7].
 inline void addFour(float* out, __m128 s, __m128 gains01, __m128 gains23) {
-  const __m128 first = _mm_mul_ps(_mm_unpacklo_ps(s, s), gains01);
-  const __m128 second = _mm_mul_ps(_mm_unpackhi_ps(s, s), gains23);
-  _mm_storeu_ps(out, _mm_add_ps(_mm_loadu_ps(out), first));
-  _mm_storeu_ps(out + 4, _mm_add_ps(_mm_loadu_ps(out + 4), second));
+  _mm_storeu_ps(out, addWeighted(_mm_loadu_ps(out), _mm_unpacklo_ps(s, s), gains01));
+  _mm_storeu_ps(out + 4, addWeighted(_mm_loadu_ps(out + 4), _mm_unpackhi_ps(s, s), gains23));
 }
 
 std::uint64_t mixSteadySse2(float* out, std::uint32_t frames, const std::int16_t* x,
