@@ -5,11 +5,12 @@ Serves the site folder with a plain static server and watches the whole demo
 with ?autostart&stats: a screenshot in each scene, compared with the headless
 capture's frame as many frames into that scene, and the sound played just
 then, compared with the capture's music where the device's position says.
-Then watching again after the end; hiding the page in the middle of scene 2,
-after which scene, frames and music must still be in step; the failure paths:
-missing data files and Escape, no WebAudio and leaving the page, no
-WebAssembly; and, in a browser of its own that holds sound back until a
-click, that nothing runs before a real click.
+Then each scene's median frame cost against the native SSE2 path's; watching
+again after the end; hiding the page in the middle of scene 2, after which
+scene, frames and music must still be in step; the failure paths: missing data
+files and Escape, no WebAudio and leaving the page, no WebAssembly; and, in a
+browser of its own that holds sound back until a click, that nothing runs
+before a real click.
 """
 
 import argparse
@@ -324,6 +325,38 @@ def check_whole_demo(page, base, out, capture, data, capture_starts, music):
               (scene, sound["position"], match, shift))
         expect(match > 0.99, "the sound in scene %d is not the capture's music" % scene)
     check(not failures, "; ".join(failures))
+    return final
+
+
+# The browser's frames, on the WebAssembly SIMD128 kernels, may cost at most this
+# many times the native SSE2 path's (four lanes both).
+MAX_COST_RATIO = 2.0
+
+
+def check_frame_costs(final, capture, data):
+    """Each scene's median frame cost in the page's last statistics against the
+    native SSE2 path's from quarvel-capture --stats, measured now, in this run."""
+    check(final, "no statistics from the whole demo")
+    env = dict(os.environ, QUARVEL_VECTOR_PATH="sse2")
+    result = subprocess.run([capture, "--stats"], cwd=data, env=env, check=True, text=True,
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    check("vector path sse2" in result.stdout, "quarvel-capture did not run the SSE2 path")
+    native = {}
+    for line in result.stdout.splitlines():
+        match = re.match(r"(\d) \D+ +\d+ +([0-9.]+) ", line)
+        if match:
+            native[int(match.group(1))] = float(match.group(2))
+    browser = {int(scene): float(ms) for scene, ms in
+               re.findall(r"scene (\d): \d+ frames, median ([0-9.]+) ms", final)}
+    check(sorted(native) == [1, 2, 3, 4], "no per-scene costs from quarvel-capture --stats")
+    check(sorted(browser) == [1, 2, 3, 4], "no per-scene costs in the page's statistics")
+    print("| scene | browser (simd128) | native (sse2) | ratio |")
+    print("|---|---|---|---|")
+    for scene in sorted(browser):
+        print("| %d | %.2f ms | %.2f ms | %.1fx |" %
+              (scene, browser[scene], native[scene], browser[scene] / native[scene]))
+    slow = [scene for scene in sorted(browser) if browser[scene] > MAX_COST_RATIO * native[scene]]
+    check(not slow, "scenes %s cost more than %.0fx the native SSE2 path" % (slow, MAX_COST_RATIO))
 
 
 def state_ended(page):
@@ -654,10 +687,13 @@ def main():
     print("serving %s at %s" % (args.site, base))
     process, page = start_chromium(args.out)
     passed = failed = 0
+    whole = {}
     try:
         for name, run in [
-            ("the whole demo", lambda: check_whole_demo(page, base, args.out, args.capture,
-                                                        args.data, capture_starts, music)),
+            ("the whole demo", lambda: whole.update(final=check_whole_demo(
+                page, base, args.out, args.capture, args.data, capture_starts, music))),
+            ("frame cost against native SSE2",
+             lambda: check_frame_costs(whole.get("final"), args.capture, args.data)),
             ("watching again", lambda: check_watch_again(page, base, music)),
             ("hidden in the middle of scene 2", lambda: check_hidden_in_scene_2(page, base)),
             ("sound suspended by the browser", lambda: check_sound_suspended(page, base)),

@@ -7,7 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include "densegen/dense_module.h"
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "music/engine_state.h"
 #include "music/file_ops.h"
 #include "music/loader.h"
@@ -17,8 +17,8 @@
 namespace {
 
 using namespace quarvel::music;
-using quarvel::math::setVectorPath;
-using quarvel::math::VectorPath;
+using quarvel::lanes::setVectorPath;
+using quarvel::lanes::VectorPath;
 
 constexpr double kRate = 44100.0;
 

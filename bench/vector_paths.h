@@ -4,20 +4,22 @@
 
 #include <benchmark/benchmark.h>
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 
 namespace quarvel::bench {
 
 // Switches to the path numbered state.range(0) (clamped to what the processor
 // has) and names it in the report.
 inline void useVectorPath(benchmark::State& state) {
-  const math::VectorPath path = math::setVectorPath(static_cast<math::VectorPath>(state.range(0)));
-  state.SetLabel(math::vectorPathName(path));
+  const lanes::VectorPath path = lanes::setVectorPath(static_cast<lanes::VectorPath>(state.range(0)));
+  state.SetLabel(lanes::vectorPathName(path));
 }
 
-// Arguments for every path this processor has: reference first.
+// Arguments for every path this build and processor run: reference first.
 inline void everyVectorPath(benchmark::internal::Benchmark* b) {
-  for (int path = 0; path <= static_cast<int>(math::bestVectorPath()); ++path) b->Arg(path);
+  for (const lanes::VectorPath path : lanes::allVectorPaths()) {
+    if (lanes::canRun(path)) b->Arg(static_cast<int>(path));
+  }
   b->ArgName("path");
 }
 

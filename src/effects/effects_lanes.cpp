@@ -1,34 +1,23 @@
 // The 2D passes on kLanes pixels at once, operation for operation as their reference code.
 #include "effects/effects_lanes.h"
 
-#include "math/lanes.h"
+#include "effects/pixel_rules.h"
+#include "lanes/lanes.h"
 
-namespace quarvel::effects {
-namespace {
+namespace quarvel::effects::QUARVEL_LANE_TARGET {
+namespace lanes = lanes::QUARVEL_LANE_TARGET;
 
-using math::Doubles;
-using math::Floats;
-using math::Ints;
-using math::kLanes;
-using math::splat;
-using math::UInts;
-
-// value = fl(value + share) in double, then capped at 1, as addShare does.
-inline Floats addShare(Floats value, Doubles share) {
-  const Floats sum = math::narrow(math::widen(value) + share);
-  return sum > 1.0f ? splat<Floats>(1.0f) : sum;
-}
-
-inline float addShare(float value, double share) {
-  const auto sum = static_cast<float>(static_cast<double>(value) + share);
-  return sum > 1.0f ? 1.0f : sum;
-}
+using lanes::Doubles;
+using lanes::Floats;
+using lanes::Ints;
+using lanes::kLanes;
+using lanes::splat;
+using lanes::UInts;
 
 // Rows cy - j and cy + j have the same distances, so they share each quotient.
 void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
              std::int32_t cy, double strength, const double* distances, std::size_t stride,
              std::size_t centreOffset) {
-  const Doubles s = splat<Doubles>(strength);
   for (std::int64_t r = 0; r < height; ++r) {
     const std::int64_t mirror = 2 * std::int64_t{cy} - r;
     if (mirror >= 0 && mirror < r) continue;  // done as the pair of `mirror`
@@ -38,60 +27,38 @@ void addBlob(float* field, std::uint32_t width, std::uint32_t height, std::int32
     const double* q = distances + dy * stride + (static_cast<std::int64_t>(centreOffset) - cx);
     std::uint32_t c = 0;  // q[c]: the distance of column c
     for (; c + kLanes <= width; c += kLanes) {
-      const Doubles share = s / math::load<Doubles>(q + c);
-      math::store(row + c, addShare(math::load<Floats>(row + c), share));
-      if (pair != nullptr) math::store(pair + c, addShare(math::load<Floats>(pair + c), share));
+      const Doubles share = blobShare(strength, lanes::load<Doubles>(q + c));
+      lanes::store(row + c, addShare(lanes::load<Floats>(row + c), share));
+      if (pair != nullptr) lanes::store(pair + c, addShare(lanes::load<Floats>(pair + c), share));
     }
     for (; c < width; ++c) {
-      const double share = strength / q[c];
+      const double share = blobShare(strength, q[c]);
       row[c] = addShare(row[c], share);
       if (pair != nullptr) pair[c] = addShare(pair[c], share);
     }
   }
 }
 
-// The low byte of trunc(v * 255), or 255 where that does not fit an int32.
-inline UInts greyLevel(Floats v) {
-  const Floats scaled = v * 255.0f;
-  const Ints fits = (scaled < 2147483648.0f) & (scaled > -2147483648.0f);
-  const auto level = __builtin_convertvector(math::truncate(scaled), UInts) & 0xFFu;
-  return fits ? level : splat<UInts>(0xFFu);
-}
-
 void threshold(const float* field, std::size_t count, float threshold, std::uint32_t* pixels) {
   std::size_t i = 0;
   for (; i + kLanes <= count; i += kLanes) {
-    const Floats v = math::load<Floats>(field + i);
+    const Floats v = lanes::load<Floats>(field + i);
     const Ints lit = v > threshold;
-    if (!math::anyLane(lit)) continue;
-    const UInts g = greyLevel(v);
-    const UInts old = math::load<UInts>(pixels + i);
-    math::store(pixels + i, lit ? (g << 16) | (g << 8) | g : old);
+    if (!lanes::anyLane(lit)) continue;
+    const UInts old = lanes::load<UInts>(pixels + i);
+    lanes::store(pixels + i, lit ? greyPixel<UInts>(greyLevel(v)) : old);
   }
   for (; i < count; ++i) {
-    if (field[i] > threshold) {
-      Floats v = splat<Floats>(field[i]);
-      const std::uint32_t g = greyLevel(v)[0];
-      pixels[i] = (g << 16) | (g << 8) | g;
-    }
+    if (field[i] > threshold) pixels[i] = greyPixel<std::uint32_t>(greyLevel(field[i]));
   }
-}
-
-// Channel c becomes c - 1, or 0 from 0 and 1; the top byte becomes 0.
-inline UInts fadePixels(UInts p) {
-  using Bytes = std::uint8_t __attribute__((vector_size(kLanes * 4)));
-  const auto bytes = __builtin_bit_cast(Bytes, p);
-  // A set mask byte is 0xFF: adding it subtracts 1 from every non-zero channel.
-  const auto faded = bytes + __builtin_bit_cast(Bytes, bytes != 0);
-  return __builtin_bit_cast(UInts, faded) & 0xFFFFFFu;
 }
 
 void fade(std::uint32_t* pixels, std::size_t count) {
   std::size_t i = 0;
   for (; i + kLanes <= count; i += kLanes) {
-    math::store(pixels + i, fadePixels(math::load<UInts>(pixels + i)));
+    lanes::store(pixels + i, fadePixel(lanes::load<UInts>(pixels + i)));
   }
-  for (; i < count; ++i) pixels[i] = fadePixels(splat<UInts>(pixels[i]))[0];
+  for (; i < count; ++i) pixels[i] = fadePixel(pixels[i]);
 }
 
 void invert(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t x0,
@@ -102,9 +69,9 @@ void invert(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, st
     std::uint32_t* row = pixels + std::size_t{y} * width;
     std::uint32_t x = x0;
     for (; x + kLanes <= width; x += kLanes) {
-      math::store(row + x, ~math::load<UInts>(row + x) & 0xFFFFFFu);
+      lanes::store(row + x, invertPixel(lanes::load<UInts>(row + x)));
     }
-    for (; x < width; ++x) row[x] = ~row[x] & 0xFFFFFFu;
+    for (; x < width; ++x) row[x] = invertPixel(row[x]);
   }
 }
 
@@ -138,15 +105,15 @@ inline LineRange columnsOn(std::int64_t t, std::int64_t rowLow, std::int64_t row
 inline UInts sumOfNine(const std::uint32_t* const lines[7], std::uint32_t x, UInts mask) {
   // Column x - 1 on lines t - 3 .. t - 1, column x on t - 1 .. t + 1, and
   // column x + 1 on t + 1 .. t + 3.
-  UInts sum = math::load<UInts>(lines[0] + x - 1) & mask;
-  sum += math::load<UInts>(lines[1] + x - 1) & mask;
-  sum += math::load<UInts>(lines[2] + x - 1) & mask;
-  sum += math::load<UInts>(lines[2] + x) & mask;
-  sum += math::load<UInts>(lines[3] + x) & mask;
-  sum += math::load<UInts>(lines[4] + x) & mask;
-  sum += math::load<UInts>(lines[4] + x + 1) & mask;
-  sum += math::load<UInts>(lines[5] + x + 1) & mask;
-  sum += math::load<UInts>(lines[6] + x + 1) & mask;
+  UInts sum = lanes::load<UInts>(lines[0] + x - 1) & mask;
+  sum += lanes::load<UInts>(lines[1] + x - 1) & mask;
+  sum += lanes::load<UInts>(lines[2] + x - 1) & mask;
+  sum += lanes::load<UInts>(lines[2] + x) & mask;
+  sum += lanes::load<UInts>(lines[3] + x) & mask;
+  sum += lanes::load<UInts>(lines[4] + x) & mask;
+  sum += lanes::load<UInts>(lines[4] + x + 1) & mask;
+  sum += lanes::load<UInts>(lines[5] + x + 1) & mask;
+  sum += lanes::load<UInts>(lines[6] + x + 1) & mask;
   return sum;
 }
 
@@ -205,10 +172,10 @@ void blur(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height) {
       const UInts redBlue = sumOfNine(lines, x, splat<UInts>(0xFF00FFu));
       const UInts green = sumOfNine(lines, x, splat<UInts>(0xFF00u)) >> 8;
       const UInts result =
-          math::multiplyHigh16(redBlue, nineth) | (math::multiplyHigh16(green, nineth) << 8);
+          lanes::multiplyHigh16(redBlue, nineth) | (lanes::multiplyHigh16(green, nineth) << 8);
       // Lanes past the line's last column keep their values.
-      const Ints inside = math::laneNumbers() <= static_cast<std::int32_t>(r.last - x);
-      math::store(out + x, inside ? result : math::load<UInts>(out + x));
+      const Ints inside = lanes::laneNumbers() <= static_cast<std::int32_t>(r.last - x);
+      lanes::store(out + x, inside ? result : lanes::load<UInts>(out + x));
     }
   }
   const std::int64_t pending = lastLine + 1 - kWriteBackDelay;
@@ -241,7 +208,7 @@ bool stamp(float x, float y, const float factors[3], const std::uint8_t masks[3]
   // then halved for the additive plot.
   alignas(32) std::uint32_t halves[kSprite * kSprite];
   for (std::uint32_t k = 0; k < kSprite * kSprite; k += kLanes) {
-    const UInts s = math::load<UInts>(sprite + k);
+    const UInts s = lanes::load<UInts>(sprite + k);
     UInts colour = splat<UInts>(0);
     for (int c = 0; c < 3; ++c) {
       const int shift = 16 - 8 * c;
@@ -252,29 +219,31 @@ bool stamp(float x, float y, const float factors[3], const std::uint8_t masks[3]
       Floats v = channel * static_cast<float>(masks[c]) * factors[c];
       v = v < 0.0f ? splat<Floats>(0.0f) : v;
       v = 255.0f < v ? splat<Floats>(255.0f) : v;
-      colour |= __builtin_convertvector(math::truncate(v), UInts) << shift;
+      colour |= __builtin_convertvector(lanes::truncate(v), UInts) << shift;
     }
-    math::store(halves + k, colour >> 1 & 0x7F7F7Fu);
+    lanes::store(halves + k, colour >> 1 & 0x7F7F7Fu);
   }
   for (std::uint32_t sy = 0; sy < kSprite; ++sy) {
     const float py = y + static_cast<float>(sy);
     if (!(py >= 0 && py <= lastY)) continue;
     const auto row = static_cast<std::size_t>(static_cast<double>(py) + 0.5);
     std::uint32_t* at = pixels + row * width + static_cast<std::size_t>(column0);
-    const math::Pixels8 sum = math::saturatingAdd(math::load<math::Pixels8>(at),
-                                                  math::load<math::Pixels8>(halves + sy * kSprite));
-    math::store(at, sum & 0xFFFFFFu);
+    const lanes::Pixels8 sum = lanes::saturatingAdd(
+        lanes::load<lanes::Pixels8>(at), lanes::load<lanes::Pixels8>(halves + sy * kSprite));
+    lanes::store(at, sum & 0xFFFFFFu);
   }
   return true;
 }
 
 constexpr EffectKernels kKernels{&addBlob, &threshold, &fade, &invert, &blur, &stamp};
 
-}  // namespace
+}  // namespace quarvel::effects::QUARVEL_LANE_TARGET
+
+namespace quarvel::effects {
 
 template <>
-const EffectKernels& effectKernels<math::kLanePath>() {
-  return kKernels;
+const EffectKernels& effectKernels<lanes::QUARVEL_LANE_TARGET::kLanePath>() {
+  return QUARVEL_LANE_TARGET::kKernels;
 }
 
 }  // namespace quarvel::effects

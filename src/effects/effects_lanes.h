@@ -1,54 +1,13 @@
-// The 2D passes' vector kernels: one table of them for each x86-64 vector path.
+// The 2D passes' vector kernels: one table of them for each lane target.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 
 namespace quarvel::effects {
-
-// Each kernel gives exactly the bits of the reference code it stands in for.
-struct EffectKernels {
-  // addBlob for a centre (cx, cy), which may lie off the field of width x
-  // height values: row r gets, for each column c, strength /
-  // distances[|r - cy| * stride + c - cx + centreOffset], which is
-  // sqrt((c - cx)^2 + (r - cy)^2) in double; the table must reach that far.
-  void (*addBlob)(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
-                  std::int32_t cy, double strength, const double* distances, std::size_t stride,
-                  std::size_t centreOffset);
-  // thresholdBlobs over field[0 .. count).
-  void (*threshold)(const float* field, std::size_t count, float threshold, std::uint32_t* pixels);
-  // fadeFrame over pixels[0 .. count).
-  void (*fade)(std::uint32_t* pixels, std::size_t count);
-  // invertFrom over columns [x0, width) of rows [y0, height); x0 < width.
-  void (*invert)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t x0,
-                 std::uint32_t y0);
-  // blurFrame for 3 <= width <= kMaxBlurWidth and height >= 3.
-  void (*blur)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height);
-  // One particle's stamp of an 8 x 8 sprite at (x, y) with finite channel
-  // factors, as ParticleSystem::draw plots it. Returns false, having written
-  // nothing, unless the stamp's columns are all inside and consecutive.
-  bool (*stamp)(float x, float y, const float factors[3], const std::uint8_t masks[3],
-                const std::uint32_t* sprite, std::uint32_t* pixels, std::uint32_t width,
-                std::uint32_t height);
-};
-
-inline constexpr std::uint32_t kMaxBlurWidth = 1024;
-
-template <math::VectorPath Path>
-const EffectKernels& effectKernels();
-
-template <>
-const EffectKernels& effectKernels<math::VectorPath::Sse2>();
-template <>
-const EffectKernels& effectKernels<math::VectorPath::Avx2>();
-template <>
-const EffectKernels& effectKernels<math::VectorPath::Avx512>();
-
-// The kernels of `path`, or nullptr for the reference path and for builds
-// without vector kernels.
-const EffectKernels* effectKernelsFor(math::VectorPath path);
 
 // sqrt(dx^2 + dy^2) in double for dy in [0, kBlobDistanceRows) (the row) and
 // dx in [-kBlobDistanceOffset, kBlobDistanceOffset] (at column dx +
@@ -60,6 +19,73 @@ inline constexpr std::int32_t kBlobDistanceMargin = 32;
 inline constexpr std::size_t kBlobDistanceRows = 240 + kBlobDistanceMargin;
 inline constexpr std::size_t kBlobDistanceOffset = 319 + kBlobDistanceMargin;
 inline constexpr std::size_t kBlobDistanceStride = 2 * kBlobDistanceOffset + 1;
+
+inline constexpr std::uint32_t kMaxBlurWidth = 1024;
+// Each kernel gives exactly the bits of the reference code it stands in for.
+struct EffectKernels {
+  // addBlob for a centre (cx, cy), which may lie off the field of width x
+  // height values: row r gets, for each column c, strength /
+  // distances[|r - cy| * stride + c - cx + centreOffset], which is
+  // sqrt((c - cx)^2 + (r - cy)^2) in double; the table must reach that far.
+  void (*addBlob)(float* field, std::uint32_t width, std::uint32_t height, std::int32_t cx,
+                  std::int32_t cy, double strength, const double* distances, std::size_t stride,
+                  std::size_t centreOffset);
+  // Whether addBlob may run: the distance table reaches every pixel of a
+  // width x height field from (cx, cy).
+  static bool takesBlob(std::uint32_t width, std::uint32_t height, std::int32_t cx,
+                        std::int32_t cy) {
+    const auto near = [](std::int32_t v, std::uint32_t size) {
+      return v >= -kBlobDistanceMargin && v < static_cast<std::int64_t>(size) + kBlobDistanceMargin;
+    };
+    return width + kBlobDistanceMargin <= kBlobDistanceOffset + 1 &&
+           height + kBlobDistanceMargin <= kBlobDistanceRows && near(cx, width) && near(cy, height);
+  }
+  // thresholdBlobs over field[0 .. count).
+  void (*threshold)(const float* field, std::size_t count, float threshold, std::uint32_t* pixels);
+  // fadeFrame over pixels[0 .. count).
+  void (*fade)(std::uint32_t* pixels, std::size_t count);
+  // invertFrom over columns [x0, width) of rows [y0, height); x0 < width.
+  void (*invert)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t x0,
+                 std::uint32_t y0);
+  // blurFrame for 3 <= width <= kMaxBlurWidth and height >= 3.
+  void (*blur)(std::uint32_t* pixels, std::uint32_t width, std::uint32_t height);
+  static bool takesBlur(std::uint32_t width, std::uint32_t height) {
+    return width >= 3 && width <= kMaxBlurWidth && height >= 3;
+  }
+  // One particle's stamp of an 8 x 8 sprite at (x, y) with finite channel
+  // factors, as ParticleSystem::draw plots it. Returns false, having written
+  // nothing, unless the stamp's columns are all inside and consecutive.
+  bool (*stamp)(float x, float y, const float factors[3], const std::uint8_t masks[3],
+                const std::uint32_t* sprite, std::uint32_t* pixels, std::uint32_t width,
+                std::uint32_t height);
+  // Whether stamp may be tried: an 8 x 8 sprite and finite factors.
+  static bool takesStamp(std::uint32_t spriteWidth, std::uint32_t spriteHeight,
+                         const float factors[3]) {
+    return spriteWidth == 8 && spriteHeight == 8 && std::isfinite(factors[0]) &&
+           std::isfinite(factors[1]) && std::isfinite(factors[2]);
+  }
+};
+
+template <lanes::VectorPath Path>
+const EffectKernels& effectKernels();
+
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Scalar>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Sse2>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Avx2>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Avx512>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Neon>();
+template <>
+const EffectKernels& effectKernels<lanes::VectorPath::Simd128>();
+
+// The kernels of `path`, or nullptr for the reference path and for builds
+// without vector kernels.
+const EffectKernels* effectKernelsFor(lanes::VectorPath path);
+
 const double* blobDistances();
 
 }  // namespace quarvel::effects

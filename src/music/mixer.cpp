@@ -6,18 +6,22 @@
 #include <immintrin.h>
 #endif
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "music/engine_state.h"
+#include "music/mix_step.h"
 #include "music/voice.h"
 
 namespace quarvel::music {
+
+// The mixer's step is the baseline copy's: this file is compiled once.
+using namespace baseline;
+
 namespace {
 
 __extension__ using Int128 = __int128;
 
 constexpr std::uint64_t kEndSearchLimit = std::uint64_t{1} << 56;
 constexpr std::uint64_t kZeroStepStandIn = 0x17C6F8C;  // about 0.0058 values per frame
-constexpr float kFractionScale = 0x1p-31f;
 
 inline std::uint64_t packPosition(const Voice& v) {
   return (static_cast<std::uint64_t>(v.position) << 32) | v.positionFraction;
@@ -30,10 +34,8 @@ inline void storePosition(Voice& v, std::uint64_t p) {
 
 inline float interpolate(const std::int16_t* x, std::uint64_t p) {
   const std::uint32_t i = static_cast<std::uint32_t>(p >> 32);
-  const float t = static_cast<float>(static_cast<std::uint32_t>(p) >> 1) * kFractionScale;
-  const float a = static_cast<float>(x[i]);
-  const float b = static_cast<float>(x[i + 1]);
-  return a + (b - a) * t;
+  const float t = fractionOf(static_cast<float>(static_cast<std::uint32_t>(p) >> 1));
+  return interpolateBetween(static_cast<float>(x[i]), static_cast<float>(x[i + 1]), t);
 }
 
 // The reference kernels: straightforward scalar code that reads like the rules. Positions move
@@ -48,17 +50,17 @@ std::uint64_t mixSteady(float* out, std::uint32_t frames, const std::int16_t* x,
     p += delta;
     const float s1 = interpolate(x, p);
     p += delta;
-    out[0] += s0 * gL;
-    out[1] += s0 * gR;
-    out[2] += s1 * gL;
-    out[3] += s1 * gR;
+    out[0] = addWeighted(out[0], s0, gL);
+    out[1] = addWeighted(out[1], s0, gR);
+    out[2] = addWeighted(out[2], s1, gL);
+    out[3] = addWeighted(out[3], s1, gR);
     out += 4;
   }
   if ((frames & 1) != 0) {
     const float s = interpolate(x, p);
     p += delta;
-    out[0] += s * gL;
-    out[1] += s * gR;
+    out[0] = addWeighted(out[0], s, gL);
+    out[1] = addWeighted(out[1], s, gR);
   }
   return p;
 }
@@ -69,8 +71,8 @@ std::uint64_t mixRamp(float* out, std::uint32_t frames, const std::int16_t* x, s
   for (std::uint32_t i = 0; i < frames; ++i) {
     const float s = interpolate(x, p);
     p += delta;
-    out[0] += s * gL;
-    out[1] += s * gR;
+    out[0] = addWeighted(out[0], s, gL);
+    out[1] = addWeighted(out[1], s, gR);
     gL += stepL;
     gR += stepR;
     out += 2;
@@ -112,8 +114,7 @@ inline std::int32_t halfFraction(std::uint64_t p) {
 inline __m128 interpolate4(__m128i pairs, __m128i halfFractions) {
   const __m128 a = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_slli_epi32(pairs, 16), 16));
   const __m128 b = _mm_cvtepi32_ps(_mm_srai_epi32(pairs, 16));
-  const __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(halfFractions), _mm_set1_ps(kFractionScale));
-  return _mm_add_ps(a, _mm_mul_ps(_mm_sub_ps(b, a), t));
+  return interpolateBetween(a, b, fractionOf(_mm_cvtepi32_ps(halfFractions)));
 }
 
 // Interpolated values of the four frames from position p on; p moves past them.
@@ -131,10 +132,8 @@ inline __m128 nextFour(const std::int16_t* x, std::uint64_t& p, std::uint64_t de
 
 // Adds four frames' values s times their (left, right) gains into out[0..7].
 inline void addFour(float* out, __m128 s, __m128 gains01, __m128 gains23) {
-  const __m128 first = _mm_mul_ps(_mm_unpacklo_ps(s, s), gains01);
-  const __m128 second = _mm_mul_ps(_mm_unpackhi_ps(s, s), gains23);
-  _mm_storeu_ps(out, _mm_add_ps(_mm_loadu_ps(out), first));
-  _mm_storeu_ps(out + 4, _mm_add_ps(_mm_loadu_ps(out + 4), second));
+  _mm_storeu_ps(out, addWeighted(_mm_loadu_ps(out), _mm_unpacklo_ps(s, s), gains01));
+  _mm_storeu_ps(out + 4, addWeighted(_mm_loadu_ps(out + 4), _mm_unpackhi_ps(s, s), gains23));
 }
 
 std::uint64_t mixSteadySse2(float* out, std::uint32_t frames, const std::int16_t* x,
@@ -300,13 +299,13 @@ struct MixKernels {
 };
 
 // The kernels of the program's vector path; AVX-512 brings nothing over AVX2 here.
-const MixKernels& kernelsFor(math::VectorPath path) {
+const MixKernels& kernelsFor(lanes::VectorPath path) {
   static constexpr MixKernels kReference{mixSteady, mixRamp, convertPcm, false};
 #if defined(__x86_64__)
   static constexpr MixKernels kSse2{mixSteadySse2, mixRampSse2, convertPcmSse2, true};
   static constexpr MixKernels kAvx2{mixSteadyAvx2, mixRampAvx2, convertPcmSse2, true};
-  if (path == math::VectorPath::Sse2) return kSse2;
-  if (path >= math::VectorPath::Avx2) return kAvx2;
+  if (path == lanes::VectorPath::Sse2) return kSse2;
+  if (path == lanes::VectorPath::Avx2 || path == lanes::VectorPath::Avx512) return kAvx2;
 #else
   static_cast<void>(path);
 #endif
@@ -478,7 +477,7 @@ void mixVoice(Voice& v, float* out, std::uint32_t remaining, std::uint32_t rampF
 void mixVoices(float* mix, std::int32_t frames) {
   if (frames < 1 || mix == nullptr) return;
   EngineState& state = engineState();
-  const MixKernels& kernels = kernelsFor(math::vectorPath());
+  const MixKernels& kernels = kernelsFor(lanes::vectorPath());
   for (Voice& v : state.voices) {
     if (v.sample != nullptr) {
       mixVoice(v, mix, static_cast<std::uint32_t>(frames), state.rampFrames, kernels);
@@ -488,7 +487,7 @@ void mixVoices(float* mix, std::int32_t frames) {
 
 void convertToPcm16(std::int16_t* out, const float* in, std::int32_t frames) {
   if (frames < 1 || out == nullptr || in == nullptr) return;
-  kernelsFor(math::vectorPath()).pcm(out, in, frames * 2);
+  kernelsFor(lanes::vectorPath()).pcm(out, in, frames * 2);
 }
 
 }  // namespace quarvel::music

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "raster/depth_test.h"
 #include "raster/raster_lanes.h"
 
 namespace quarvel::raster {
@@ -33,24 +34,19 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
     key = keyLong;
     step = (keyShort - keyLong) / static_cast<float>(columnShort - columnLong);
   }
-  // A face parallel to the screen has one key along the span. Adding a step
-  // of 0 keeps a key other than 0 exactly as it is (0 could turn -0 into +0).
-  if (fast != nullptr && step == 0.0f && key != 0.0f) {
+  // A face parallel to the screen has one key along the span.
+  if (fast != nullptr && takesConstantSpan(step, key)) {
     fast(pixelRow + begin, depthRow + begin, static_cast<std::size_t>(end - begin), key, colour);
     return;
   }
   for (int x = begin; x < end; ++x) {
-    // A NaN key fails this test, and so does one equal to the stored key.
-    if (key < depthRow[x]) {
-      pixelRow[x] = colour;
-      depthRow[x] = key;
-    }
+    baseline::depthTest(key, depthRow + x, colour, pixelRow + x);
     key += step;
   }
 }
 
-ConstantSpanFill constantSpanFill(math::VectorPath path) {
-  return math::kernelFor<ConstantSpanFill>(
+ConstantSpanFill constantSpanFill(lanes::VectorPath path) {
+  return lanes::kernelFor<ConstantSpanFill>(
       path, [](auto p) { return &fillConstantSpan<decltype(p)::value>; });
 }
 
@@ -58,7 +54,7 @@ ConstantSpanFill constantSpanFill(math::VectorPath path) {
 
 void fillTriangle(math::Vec4 a, math::Vec4 b, math::Vec4 c, display::Bitmap& target, float* depth,
                   std::uint32_t colour) {
-  const ConstantSpanFill fast = constantSpanFill(math::vectorPath());
+  const ConstantSpanFill fast = constantSpanFill(lanes::vectorPath());
   // Only a strictly greater y swaps, so equal rows keep their argument order.
   math::Vec4 p = a;
   math::Vec4 q = b;

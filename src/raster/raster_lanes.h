@@ -1,10 +1,10 @@
-// The triangle fill's vector kernel: one definition for each x86-64 vector path.
+// The triangle fill's vector kernel: one definition for each lane target.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 
 namespace quarvel::raster {
 
@@ -14,18 +14,33 @@ namespace quarvel::raster {
 using ConstantSpanFill = void (*)(std::uint32_t* pixels, float* depth, std::size_t count, float key,
                                   std::uint32_t colour);
 
-template <math::VectorPath Path>
+// Whether a span may take the constant-key kernel: adding a step of 0 keeps a
+// key other than 0 exactly as it is (0 could turn -0 into +0).
+inline bool takesConstantSpan(float step, float key) {
+  return step == 0.0f && key != 0.0f;
+}
+
+template <lanes::VectorPath Path>
 void fillConstantSpan(std::uint32_t* pixels, float* depth, std::size_t count, float key,
                       std::uint32_t colour);
 
 template <>
-void fillConstantSpan<math::VectorPath::Sse2>(std::uint32_t*, float*, std::size_t, float,
-                                              std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Scalar>(std::uint32_t*, float*, std::size_t, float,
+                                                 std::uint32_t);
 template <>
-void fillConstantSpan<math::VectorPath::Avx2>(std::uint32_t*, float*, std::size_t, float,
-                                              std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Sse2>(std::uint32_t*, float*, std::size_t, float,
+                                               std::uint32_t);
 template <>
-void fillConstantSpan<math::VectorPath::Avx512>(std::uint32_t*, float*, std::size_t, float,
-                                                std::uint32_t);
+void fillConstantSpan<lanes::VectorPath::Avx2>(std::uint32_t*, float*, std::size_t, float,
+                                               std::uint32_t);
+template <>
+void fillConstantSpan<lanes::VectorPath::Avx512>(std::uint32_t*, float*, std::size_t, float,
+                                                 std::uint32_t);
+template <>
+void fillConstantSpan<lanes::VectorPath::Neon>(std::uint32_t*, float*, std::size_t, float,
+                                               std::uint32_t);
+template <>
+void fillConstantSpan<lanes::VectorPath::Simd128>(std::uint32_t*, float*, std::size_t, float,
+                                                  std::uint32_t);
 
 }  // namespace quarvel::raster

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "effects/frame_passes.h"
-#include "math/elementary.h"
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "raytrace/ray_trace_fast.h"
+#include "raytrace/shading.h"
 
 namespace quarvel::raytrace {
 
@@ -18,13 +18,11 @@ using math::scaleVec;
 using math::subtract;
 using math::Vec3;
 
+// The rules' baseline copy: this file is the reference.
+using namespace baseline;
+
 namespace {
 
-constexpr float kDiffuseWeight = 230.0f;
-constexpr double kSpecularWeight = 100.0;
-constexpr double kSpecularExponent = 20.0;
-constexpr float kAmbient = 25.0f;
-constexpr float kChannelCeiling = 255.0f;
 constexpr float kNoHit = std::numeric_limits<float>::max();
 
 struct Roots {
@@ -33,45 +31,18 @@ struct Roots {
   float tFar;
 };
 
-// The roots of |O + tD - C|^2 = r2 for unit D, with c in the expanded form
-// |O|^2 + |C|^2 - r2 - 2 C.O evaluated left to right. The root is taken in
-// double and each distance rounded to float.
 inline Roots sphereRoots(const Ray& ray, const Sphere& sphere) {
-  const Vec3 o = ray.origin;
-  const Vec3 c = sphere.centre;
-  const float b = dot(ray.direction, subtract(o, c));
-  const float cTerm = dot(o, o) + dot(c, c) - sphere.radiusSquared - 2.0f * dot(c, o);
-  const float disc = b * b - cTerm;
-  if (!(disc >= 0.0f)) return {false, 0.0f, 0.0f};
-  const double root = std::sqrt(static_cast<double>(disc));
-  const double minusB = -static_cast<double>(b);
-  return {true, static_cast<float>(minusB - root), static_cast<float>(minusB + root)};
-}
-
-// Channel value: accumulator plus ambient, at most 255, truncated. Negative
-// sums never occur in the demo (light colours are >= 0); they give 0 rather
-// than a value that does not fit a byte.
-inline std::uint32_t channelByte(float accumulator) {
-  float v = accumulator + kAmbient;
-  if (!(v < kChannelCeiling)) v = kChannelCeiling;
-  if (v < 0.0f) v = 0.0f;
-  return static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
+  const Discriminant<float> q =
+      sphereDiscriminant(ray.origin, ray.direction, sphere.centre, sphere.radiusSquared);
+  if (!(q.disc >= 0.0f)) return {false, 0.0f, 0.0f};
+  return {true, nearRoot(q), farRoot(q)};
 }
 
 inline std::uint32_t packColour(float red, float green, float blue) {
-  return (channelByte(red) << 16) | (channelByte(green) << 8) | channelByte(blue);
-}
-
-// The diffuse term d = max(0, N.L) as the accumulators use it (NaN gives 0).
-inline float diffuse(float nl) {
-  return nl >= 0.0f ? nl : 0.0f;
-}
-
-// The channel sum acc + (230 d colour + specular): the inner sum in double
-// because the specular term is a double, the total rounded to float.
-inline float accumulate(float acc, float diffuseTerm, double specular) {
-  return static_cast<float>(static_cast<double>(acc) +
-                            (static_cast<double>(diffuseTerm) + specular));
+  const auto byte = [](float accumulator) {
+    return static_cast<std::uint32_t>(channelByte(accumulator));
+  };
+  return (byte(red) << 16) | (byte(green) << 8) | byte(blue);
 }
 
 }  // namespace
@@ -119,7 +90,7 @@ std::optional<PrimaryHit> tracePrimary(const Ray& ray, const RayScene& scene) {
   const Vec3 d = ray.direction;
   const Vec3 p = scaleVec(d, hit->t);  // the eye is the origin: nothing to add
   const Vec3 n = normalize(subtract(p, scene.spheres[hit->index].centre));
-  const Ray reflected{p, subtract(d, scaleVec(n, 2.0f * dot(n, d)))};
+  const Ray reflected{p, reflect(d, n)};
 
   float red = 0.0f;
   float green = 0.0f;
@@ -131,12 +102,10 @@ std::optional<PrimaryHit> tracePrimary(const Ray& ray, const RayScene& scene) {
     if (isOccluded({p, l}, scene.spheres, hit->index)) continue;
     const float nl = dot(n, l);
     const float dTerm = diffuse(nl);
-    float sp = dot(subtract(l, scaleVec(n, 2.0f * nl)), d);
-    if (sp < 0.0f) sp = 0.0f;
-    const double specular = kSpecularWeight * math::pow(static_cast<double>(sp), kSpecularExponent);
-    red = accumulate(red, kDiffuseWeight * dTerm * light.colour.x, specular);
-    green = accumulate(green, kDiffuseWeight * dTerm * light.colour.y, specular);
-    blue = accumulate(blue, kDiffuseWeight * dTerm * light.colour.z, specular);
+    const double specular = specularTerm(highlight(l, n, nl, d));
+    red = accumulate(red, diffuseLight(dTerm, light.colour.x), specular);
+    green = accumulate(green, diffuseLight(dTerm, light.colour.y), specular);
+    blue = accumulate(blue, diffuseLight(dTerm, light.colour.z), specular);
   }
   return PrimaryHit{packColour(red, green, blue), hit->index, reflected};
 }
@@ -155,9 +124,9 @@ std::optional<ReflectedHit> traceReflected(const Ray& ray, const RayScene& scene
     const Vec3 l = normalize(subtract(light.position, p));
     if (isOccluded({p, l}, scene.spheres, hit->index)) continue;
     const float dTerm = diffuse(dot(n, l));
-    red = red + kDiffuseWeight * dTerm * light.colour.x;
-    green = green + kDiffuseWeight * dTerm * light.colour.y;
-    blue = blue + kDiffuseWeight * dTerm * light.colour.z;
+    red = red + diffuseLight(dTerm, light.colour.x);
+    green = green + diffuseLight(dTerm, light.colour.y);
+    blue = blue + diffuseLight(dTerm, light.colour.z);
   }
   return ReflectedHit{packColour(red, green, blue), hit->index};
 }
@@ -171,8 +140,8 @@ void tracePixel(const Ray& ray, const RayScene& scene, std::uint32_t& pixel) {
 }
 
 void traceFrame(const CameraRayTable& rays, const RayScene& scene, display::Bitmap& frame) {
-  const math::VectorPath path = math::vectorPath();
-  if (path != math::VectorPath::Reference && traceFrameFast(path, rays, scene, frame)) return;
+  const lanes::VectorPath path = lanes::vectorPath();
+  if (path != lanes::VectorPath::Reference && traceFrameFast(path, rays, scene, frame)) return;
   // The reference: every ray in order through the scalar functions above.
   const std::size_t pixelCount = std::size_t{frame.width} * frame.height;
   const std::size_t count = std::min(rays.size(), pixelCount);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "raytrace/ray_trace_lanes.h"
+#include "raytrace/shading.h"
 
 namespace quarvel::raytrace {
 namespace {
@@ -102,10 +103,8 @@ struct SphereBound {
 
 SphereBound boundFor(const Sphere& sphere) {
   const math::Vec3 c = sphere.centre;
-  // The reference's expression for O = (0, 0, 0).
-  const math::Vec3 o{0.0f, 0.0f, 0.0f};
   const float cTerm =
-      math::dot(o, o) + math::dot(c, c) - sphere.radiusSquared - 2.0f * math::dot(c, o);
+      baseline::sphereConstantTerm(math::Vec3{0.0f, 0.0f, 0.0f}, c, sphere.radiusSquared);
   SphereBound bound{};
   bound.minusCentre[0] = -static_cast<double>(c.x);
   bound.minusCentre[1] = -static_cast<double>(c.y);
@@ -137,20 +136,16 @@ bool mayHit(const DirectionBox& box, const SphereBound& sphere) {
 using RunFunction = std::size_t (*)(const Ray*, std::size_t, const SceneView&, std::uint32_t*,
                                     std::size_t*);
 
-RunFunction runFor(math::VectorPath path) {
-  return math::kernelFor<RunFunction>(path,
-                                      [](auto p) { return &traceRun<decltype(p)::value>; });
+RunFunction runFor(lanes::VectorPath path) {
+  return lanes::kernelFor<RunFunction>(path, [](auto p) { return &traceRun<decltype(p)::value>; });
 }
 
 }  // namespace
 
-bool traceFrameFast(math::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
+bool traceFrameFast(lanes::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
                     display::Bitmap& frame) {
   const RunFunction run = runFor(path);
-  if (run == nullptr ||
-      scene.spheres.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    return false;
-  }
+  if (run == nullptr || !takesScene(scene.spheres.size())) return false;
   const std::size_t count = std::min(rays.size(), std::size_t{frame.width} * frame.height);
   if (count == 0) return true;
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "display/bitmap.h"
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "raytrace/camera_rays.h"
 #include "raytrace/ray_scene.h"
 
@@ -13,7 +13,7 @@ namespace quarvel::raytrace {
 // Does what traceFrame's reference loop does, bit for bit, on the given vector
 // path (not Reference). Returns false, having written nothing, when this build
 // has no kernels for that path.
-bool traceFrameFast(math::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
+bool traceFrameFast(lanes::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
                     display::Bitmap& frame);
 
 // One step of the reference frame pass: traces `ray` and, if it hits, sets

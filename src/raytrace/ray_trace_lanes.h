@@ -1,10 +1,11 @@
-// The ray tracer's vector kernel: one definition for each x86-64 vector path.
+// The ray tracer's vector kernel: one definition for each lane target.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "raytrace/ray.h"
 #include "raytrace/ray_scene.h"
 
@@ -24,18 +25,32 @@ struct SceneView {
 // pixel whose specular highlight cannot be settled without the library's pow
 // is left untouched and its index (from 0) stored in `undecided`, which has
 // room for `count` entries; returns how many were stored.
-template <math::VectorPath Path>
+// Whether traceRun may run on a scene: sphere indices must fit its int32 lanes.
+inline bool takesScene(std::size_t sphereCount) {
+  return sphereCount < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+}
+
+template <lanes::VectorPath Path>
 std::size_t traceRun(const Ray* rays, std::size_t count, const SceneView& scene,
                      std::uint32_t* pixels, std::size_t* undecided);
 
 template <>
-std::size_t traceRun<math::VectorPath::Sse2>(const Ray*, std::size_t, const SceneView&,
-                                             std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Scalar>(const Ray*, std::size_t, const SceneView&,
+                                                std::uint32_t*, std::size_t*);
 template <>
-std::size_t traceRun<math::VectorPath::Avx2>(const Ray*, std::size_t, const SceneView&,
-                                             std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Sse2>(const Ray*, std::size_t, const SceneView&,
+                                              std::uint32_t*, std::size_t*);
 template <>
-std::size_t traceRun<math::VectorPath::Avx512>(const Ray*, std::size_t, const SceneView&,
-                                               std::uint32_t*, std::size_t*);
+std::size_t traceRun<lanes::VectorPath::Avx2>(const Ray*, std::size_t, const SceneView&,
+                                              std::uint32_t*, std::size_t*);
+template <>
+std::size_t traceRun<lanes::VectorPath::Avx512>(const Ray*, std::size_t, const SceneView&,
+                                                std::uint32_t*, std::size_t*);
+template <>
+std::size_t traceRun<lanes::VectorPath::Neon>(const Ray*, std::size_t, const SceneView&,
+                                              std::uint32_t*, std::size_t*);
+template <>
+std::size_t traceRun<lanes::VectorPath::Simd128>(const Ray*, std::size_t, const SceneView&,
+                                                 std::uint32_t*, std::size_t*);
 
 }  // namespace quarvel::raytrace

@@ -118,8 +118,10 @@ TEST(DemoRun, AWindowAtScaleTwoShowsEveryPixelDoubled) {
 
 // One hash per presented frame at 20 frames per second (scenes 2, 3 and 4 start
 // near frames 300, 800 and 1100); a failure names the first frame that differs.
-TEST(FastPaths, EveryFrameOfAWholeRunMatchesTheReference) {
-  testing::expectSameOnEveryPath("whole run", [] {
+using WholeRunOnEveryTarget = testing::LaneTargetTest;
+
+TEST_P(WholeRunOnEveryTarget, EveryFrameMatchesTheReference) {
+  expectSameAsReference("whole run", [] {
     HeadlessPlatform headless({20});
     testing::Words hashes;
     headless.setFrameSink(
@@ -131,6 +133,9 @@ TEST(FastPaths, EveryFrameOfAWholeRunMatchesTheReference) {
     return hashes;
   });
 }
+
+INSTANTIATE_TEST_SUITE_P(Targets, WholeRunOnEveryTarget, testing::laneTargets(),
+                         testing::targetName);
 
 }  // namespace
 }  // namespace quarvel::driver

@@ -124,7 +124,9 @@ TEST_F(Particles, SpriteStampSkipsNegativeAndPastTheLastColumnAndTintsEveryTenth
   }
 }
 
-TEST(ParticlesFast, SameBitsAsTheReference) {
+using ParticlesOnEveryTarget = testing::LaneTargetTest;
+
+TEST_P(ParticlesOnEveryTarget, SameBitsAsTheReference) {
   // Places on, across and off every edge (0.49999997 rounds apart in float and
   // in double), lives from below 0 to past saturation, and NaN.
   const float places[] = {-9.0f,  -7.5f,  -0.5f,  0.0f,       0.49999997f, 37.3f,
@@ -132,7 +134,7 @@ TEST(ParticlesFast, SameBitsAsTheReference) {
   const float lives[] = {
       1.0f, 0.0f, -0.5f, 14.0f, 3.7f, 1e30f, std::numeric_limits<float>::quiet_NaN()};
   const std::size_t n = std::size(places);
-  testing::expectSameOnEveryPath("fountain", [&] {
+  expectSameAsReference("fountain", [&] {
     DemoRandom random;
     ParticleSystem system(n * n * 2, {0, 0, 0}, random);
     system.channelMask[0] = 3;  // masks scale channels before the factors
@@ -149,6 +151,8 @@ TEST(ParticlesFast, SameBitsAsTheReference) {
     return pixels;
   });
 }
+INSTANTIATE_TEST_SUITE_P(Targets, ParticlesOnEveryTarget, testing::laneTargets(),
+                         testing::targetName);
 
 }  // namespace
 }  // namespace quarvel::effects

@@ -104,7 +104,10 @@ TEST(FramePasses, ChannelArithmeticAndCoveredRanges) {
   EXPECT_EQ(invert, (Pixels{0x007FFFu, 0xEDCBA9u, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0}));
 }
 
-TEST(FramePassesFast, SameBitsAsTheReference) {
+// The 2D passes on every lane target against the reference.
+using PassesOnEveryTarget = testing::LaneTargetTest;
+
+TEST_P(PassesOnEveryTarget, FramePassesGiveTheReferenceBits) {
   // Sizes around the lane widths, the demo's frame, and the widest blur the
   // fast path takes and one beyond; inversions from inside, the edges and outside.
   const struct {
@@ -115,7 +118,7 @@ TEST(FramePassesFast, SameBitsAsTheReference) {
   for (const auto& c : cases) {
     const std::string name = std::to_string(c.w) + "x" + std::to_string(c.h) + " from " +
                              std::to_string(c.x0) + "," + std::to_string(c.y0);
-    testing::expectSameOnEveryPath(name, [&] {
+    expectSameAsReference(name, [&] {
       testing::Words pixels = testing::noise(std::size_t{c.w} * c.h, c.w * 31 + c.h);
       display::Bitmap frame{pixels.data(), c.w, c.h};
       blurFrame(frame);
@@ -130,7 +133,7 @@ TEST(FramePassesFast, SameBitsAsTheReference) {
   }
 }
 
-TEST(BlobsFast, SameBitsAsTheReference) {
+TEST_P(PassesOnEveryTarget, BlobsGiveTheReferenceBits) {
   // Centres at the corners, just outside and wrapped around (negative).
   const int centres[][2] = {{160, 120}, {0, 0},   {319, 239}, {7, 200},
                             {300, 3},   {-4, 50}, {320, 10}};
@@ -141,7 +144,7 @@ TEST(BlobsFast, SameBitsAsTheReference) {
   for (const auto& c : cases) {
     const std::string name =
         std::to_string(c.w) + "x" + std::to_string(c.h) + " strength " + std::to_string(c.strength);
-    testing::expectSameOnEveryPath(name, [&] {
+    expectSameAsReference(name, [&] {
       std::mt19937 random(c.w + c.h);
       std::uniform_real_distribution<float> start(-0.2f, 1.2f);
       std::vector<float> field(std::size_t{c.w} * c.h);
@@ -164,6 +167,8 @@ TEST(BlobsFast, SameBitsAsTheReference) {
     });
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Targets, PassesOnEveryTarget, testing::laneTargets(), testing::targetName);
 
 }  // namespace
 }  // namespace quarvel::effects

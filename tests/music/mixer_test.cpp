@@ -220,9 +220,14 @@ quarvel::testing::Words mixRandomBlocks() {
   return out;
 }
 
-TEST(MixerFastPath, GivesTheReferenceSumsAndVoiceStates) {
-  quarvel::testing::expectSameOnEveryPath("random blocks", mixRandomBlocks);
+using MixerOnEveryTarget = quarvel::testing::LaneTargetTest;
+
+// Block by block: the sums and every voice's state after each block.
+TEST_P(MixerOnEveryTarget, GivesTheReferenceSumsAndVoiceStates) {
+  expectSameAsReference("random blocks", mixRandomBlocks);
 }
+INSTANTIATE_TEST_SUITE_P(Targets, MixerOnEveryTarget, quarvel::testing::laneTargets(),
+                         quarvel::testing::targetName);
 
 TEST(MixerFastPath, ConvertsToPcmOnEveryPath) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -234,8 +239,9 @@ TEST(MixerFastPath, ConvertsToPcmOnEveryPath) {
       {-4e9f, -32768},   {nan, 0},          {inf, 32767},  {-inf, -32768},      {0.49f, 0},
       {-0.51f, -1},      {1e-30f, 0},       {7.5f, 8},     {-7.5f, -8},         {12345.5f, 12346}};
   const std::size_t n = cases.size();  // even: whole frames
-  for (int p = 0; p <= static_cast<int>(math::bestVectorPath()); ++p) {
-    const math::VectorPath path = math::setVectorPath(static_cast<math::VectorPath>(p));
+  for (const lanes::VectorPath p : lanes::allVectorPaths()) {
+    if (!lanes::canRun(p)) continue;
+    const lanes::VectorPath path = lanes::setVectorPath(p);
     for (std::size_t start = 0; start < 8; ++start) {  // each case in every lane
       std::vector<float> in;
       for (std::size_t i = 0; i < n; ++i) in.push_back(cases[(start + i) % n].first);
@@ -243,7 +249,7 @@ TEST(MixerFastPath, ConvertsToPcmOnEveryPath) {
       convertToPcm16(out.data(), in.data(), static_cast<std::int32_t>(n / 2));
       for (std::size_t i = 0; i < n; ++i) {
         EXPECT_EQ(out[i], cases[(start + i) % n].second)
-            << math::vectorPathName(path) << " input " << in[i];
+            << lanes::vectorPathName(path) << " input " << in[i];
       }
     }
     // Nothing happens without input, output or frames.
@@ -252,9 +258,9 @@ TEST(MixerFastPath, ConvertsToPcmOnEveryPath) {
     convertToPcm16(out, nullptr, 1);
     convertToPcm16(nullptr, in, 1);
     convertToPcm16(out, in, 0);
-    EXPECT_EQ(out[0], 7) << math::vectorPathName(path);
+    EXPECT_EQ(out[0], 7) << lanes::vectorPathName(path);
   }
-  math::setVectorPath(math::bestVectorPath());
+  lanes::setVectorPath(lanes::bestVectorPath());
 }
 
 }  // namespace

@@ -286,12 +286,14 @@ TEST(MeshRenderer, CutsAtTheNearPlaneAndSkipsNonFiniteCorners) {
   EXPECT_EQ(broken.drawn(), 0);
 }
 
-TEST(FillTriangleFast, SameBitsAsTheReference) {
+using FillOnEveryTarget = testing::LaneTargetTest;
+
+TEST_P(FillOnEveryTarget, SameBitsAsTheReference) {
   // Depths of whole triangles parallel to the screen (one key per span), including
   // -inf, whose key is -0, and 0, whose key is -inf.
   const float flat[] = {-0.5f, -0.25f, -0.9999f, -kInf, 0.0f};
   for (int variant = 0; variant < 3; ++variant) {
-    testing::expectSameOnEveryPath("variant " + std::to_string(variant), [&] {
+    expectSameAsReference("variant " + std::to_string(variant), [&] {
       std::mt19937 random(variant);
       std::uniform_real_distribution<float> position(-2.0f, 41.0f), depth(-1.0f, -0.1f),
           stored(-4.0f, 1.0f);
@@ -315,6 +317,8 @@ TEST(FillTriangleFast, SameBitsAsTheReference) {
     });
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Targets, FillOnEveryTarget, testing::laneTargets(), testing::targetName);
 
 }  // namespace
 }  // namespace quarvel::raster

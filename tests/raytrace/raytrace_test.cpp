@@ -96,14 +96,15 @@ testing::Words trace(const CameraRayTable& rays, const RayScene& scene, std::uin
   return pixels;
 }
 
-TEST(Trace, ShadingOnHandCheckedScenes) {
-  struct Case {
-    const char* name;
-    RayScene scene;
-    std::uint32_t primary, pixel;
-  };
+struct Case {
+  const char* name;
+  RayScene scene;
+  std::uint32_t primary, pixel;
+};
+
+std::vector<Case> handCheckedCases() {
   const Sphere ahead = sphereAt(0, 0, 10, 1), behind = sphereAt(0, 0, -10, 1);
-  const Case cases[] = {
+  return {
       // At (0, 0, 9) with the light at the eye: d = sp = 1; 230 * 0.5 + 100 + 25, and 100 + 25.
       {"head on", {{ahead}, {{{0, 0, 0}, {0.5f, 0, 0}}}}, 0xF07D7D, 0xF07D7D},
       {"white, capped at 255", {{ahead}, {{{0, 0, 0}, {1, 1, 1}}}}, 0xFFFFFF, 0xFFFFFF},
@@ -118,22 +119,33 @@ TEST(Trace, ShadingOnHandCheckedScenes) {
       //   behind at (0, 0, -9): L = (0, 12, 2) / 12.17, d = 0.1644, no specular: 37.8 + 25 -> 62.
       {"bounce averaged", {{ahead, behind}, {{{0, 12, -7}, {1, 1, 1}}}}, 0xD2D2D2, 0x888888},
   };
+}
+
+TEST(Trace, ShadingOnHandCheckedScenes) {
+  const std::vector<Case> cases = handCheckedCases();
   for (const Case& c : cases) {
     const auto hit = tracePrimary(kForward, c.scene);
     ASSERT_TRUE(hit) << c.name;
     EXPECT_TRUE(hit->colour == c.primary && hit->sphere == 0) << c.name << std::hex << hit->colour;
     EXPECT_EQ(tracePixel(kForward, c.scene), c.pixel) << c.name;
-    // The fast path's bounds on the specular power cannot settle "halfway": the scalar code
-    // must, also for a ray in a later lane.
-    const CameraRayTable rays = {{{0, 0, 0}, {0, 1, 0}}, kForward};
-    testing::expectSameOnEveryPath(c.name, [&] { return trace(rays, c.scene, 2, 1); });
   }
   const RayScene bounce = cases[5].scene;
   EXPECT_EQ(traceReflected({{0, 0, 9}, {0, 0, -1}}, bounce, 0)->colour, 0x3E3E3Eu);
   EXPECT_EQ(tracePixel({{0, 0, 0}, {0, 1, 0}}, bounce), 0xABCDEFu);  // a miss leaves the pixel
 }
 
-TEST(TraceFrameFast, SameBitsAsTheReference) {
+using TraceOnEveryTarget = testing::LaneTargetTest;
+
+TEST_P(TraceOnEveryTarget, HandCheckedScenes) {
+  // The fast path's bounds on the specular power cannot settle "halfway": the scalar code
+  // must, also for a ray in a later lane.
+  for (const Case& c : handCheckedCases()) {
+    const CameraRayTable rays = {{{0, 0, 0}, {0, 1, 0}}, kForward};
+    expectSameAsReference(c.name, [&] { return trace(rays, c.scene, 2, 1); });
+  }
+}
+
+TEST_P(TraceOnEveryTarget, RandomScenes) {
   // Rays that do not start at the eye, in a table shorter than the frame.
   CameraRayTable moved = buildCameraRays(1.2f, 40, 30);
   const math::Vec3 origins[] = {{0.5f, 0, 0}, {0, -0.5f, 0}, {0, 0, 1}};
@@ -154,11 +166,12 @@ TEST(TraceFrameFast, SameBitsAsTheReference) {
                               {colour(random), colour(random), colour(random)}});
     }
     const std::string name = "scene " + std::to_string(n);
-    testing::expectSameOnEveryPath(name, [&] { return trace(cameraRayTable(), scene, 320, 240); });
-    testing::expectSameOnEveryPath(name + ", moved rays",
-                                   [&] { return trace(moved, scene, 37, 33); });
+    expectSameAsReference(name, [&] { return trace(cameraRayTable(), scene, 320, 240); });
+    expectSameAsReference(name + ", moved rays", [&] { return trace(moved, scene, 37, 33); });
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Targets, TraceOnEveryTarget, testing::laneTargets(), testing::targetName);
 
 }  // namespace
 }  // namespace quarvel::raytrace

@@ -1,15 +1,25 @@
-// Runs the same work on the reference path and on every fast path, and compares the results.
+// Runs the same work on the reference and on each lane target, and compares the results.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
+
+namespace quarvel::lanes {
+
+// Test names and messages show a target by its name.
+inline void PrintTo(VectorPath path, std::ostream* out) {
+  *out << vectorPathName(path);
+}
+
+}  // namespace quarvel::lanes
 
 namespace quarvel::testing {
 
@@ -32,22 +42,47 @@ void appendWords(Words& out, const std::vector<T>& values) {
   std::memcpy(out.data() + at, values.data(), values.size() * 4);
 }
 
-// Runs work() on the reference path and then on each fast path the processor
-// has; work builds its own input and returns what it produced. Expects the
-// same words every time, and names the first one that differs.
-template <class Work>
-void expectSameOnEveryPath(const std::string& name, Work work) {
-  math::setVectorPath(math::VectorPath::Reference);
-  const Words expected = work();
-  for (int p = 1; p <= static_cast<int>(math::bestVectorPath()); ++p) {
-    const math::VectorPath path = math::setVectorPath(static_cast<math::VectorPath>(p));
+// One row of a table of tests over the lane targets: each test runs its work
+// on the reference and on the row's target and compares the words. A target
+// this build or processor cannot run is skipped, by name.
+class LaneTargetTest : public ::testing::TestWithParam<lanes::VectorPath> {
+ protected:
+  void SetUp() override {
+    if (!lanes::canRun(GetParam())) {
+      GTEST_SKIP() << "target " << lanes::vectorPathName(GetParam())
+                   << " is not built for or not run by this machine";
+    }
+  }
+  void TearDown() override { lanes::setVectorPath(lanes::bestVectorPath()); }
+
+  // Runs work() on the reference and on this row's target; work builds its
+  // own input and returns what it produced. Expects the same words, and names
+  // the first one that differs.
+  template <class Work>
+  void expectSameAsReference(const std::string& name, Work work) {
+    lanes::setVectorPath(lanes::VectorPath::Reference);
+    const Words expected = work();
+    lanes::setVectorPath(GetParam());
     const Words got = work();
     std::size_t at = 0;
     while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
     EXPECT_TRUE(at == got.size() && at == expected.size())
-        << name << " on " << math::vectorPathName(path) << ": word " << at << " differs";
+        << name << " on " << lanes::vectorPathName(GetParam()) << ": word " << at << " differs";
   }
-  math::setVectorPath(math::bestVectorPath());
+};
+
+// Every lane target, for INSTANTIATE_TEST_SUITE_P.
+inline auto laneTargets() {
+  std::vector<lanes::VectorPath> targets;
+  for (const lanes::VectorPath path : lanes::allVectorPaths()) {
+    if (path != lanes::VectorPath::Reference) targets.push_back(path);
+  }
+  return ::testing::ValuesIn(targets);
+}
+
+// Names the table's rows after their targets.
+inline std::string targetName(const ::testing::TestParamInfo<lanes::VectorPath>& info) {
+  return lanes::vectorPathName(info.param);
 }
 
 }  // namespace quarvel::testing

@@ -18,7 +18,7 @@
 #include "driver/demo_options.h"
 #include "driver/frame_stats.h"
 #include "driver/run_demo.h"
-#include "math/vector_path.h"
+#include "lanes/vector_path.h"
 #include "platform/file_names.h"
 #include "platform/headless/headless_platform.h"
 #include "platform/headless/output_hash.h"
@@ -333,7 +333,7 @@ int main(int argc, char** argv) {
     std::printf("whole run: %.2f s wall for %.1f s of demo (%.1fx real time), drawing %.2f s; "
                 "vector path %s\n",
                 runTime.count(), demoSeconds, demoSeconds / runTime.count(), costs.totalSeconds(),
-                quarvel::math::vectorPathName(quarvel::math::vectorPath()));
+                quarvel::lanes::vectorPathName(quarvel::lanes::vectorPath()));
   }
   if (writeFailed) {
     std::cerr << "quarvel-capture: some files could not be written\n";

@@ -1,35 +1,52 @@
-// Vector lanes for the fast paths, as wide as the instruction set this file is compiled for.
+// Lane types and operations of the target this kernel object is compiled for.
 //
-// Only the kernel sources built by quarvel_vector_kernels include this header:
-// each of them is compiled once per vector path, so everything here has
-// internal linkage (an unnamed namespace) and no copy compiled for a wider
-// instruction set can stand in for the baseline one. Kernels therefore call
-// nothing inline from other headers either; they work on plain records.
+// Kernel sources are compiled once per target by quarvel_lane_kernels, which
+// defines QUARVEL_LANE_TARGET as the target's name. Everything here and in the
+// kernels lives in a namespace of that name, so inline helpers shared between
+// kernels and the reference get one definition per target, and no copy built
+// for a wider instruction set can stand in for the baseline one (the build
+// checks the objects' symbols).
 #pragma once
-
-#if !defined(__x86_64__)
-#error "lanes.h is for the x86-64 vector kernels only"
-#endif
-
-#include <immintrin.h>
 
 #include <cstdint>
 #include <cstring>
 
-#include "math/vector_path.h"
+#include "lanes/scalar.h"
+#include "lanes/target.h"
+#include "lanes/vector_path.h"
 
-namespace quarvel::math {
-namespace {
+#if defined(QUARVEL_LANE_SCALAR)
+// Portable lanes only.
+#elif defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__aarch64__)
+#include <arm_neon.h>
+#elif defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
-#if defined(__AVX512F__)
+namespace quarvel::lanes::QUARVEL_LANE_TARGET {
+
+#if defined(QUARVEL_LANE_SCALAR)
+inline constexpr VectorPath kLanePath = VectorPath::Scalar;
+inline constexpr int kLanes = 4;
+#elif defined(__AVX512F__)
 inline constexpr VectorPath kLanePath = VectorPath::Avx512;
 inline constexpr int kLanes = 16;
 #elif defined(__AVX2__)
 inline constexpr VectorPath kLanePath = VectorPath::Avx2;
 inline constexpr int kLanes = 8;
-#else
+#elif defined(__x86_64__)
 inline constexpr VectorPath kLanePath = VectorPath::Sse2;
 inline constexpr int kLanes = 4;
+#elif defined(__aarch64__)
+inline constexpr VectorPath kLanePath = VectorPath::Neon;
+inline constexpr int kLanes = 4;
+#elif defined(__wasm_simd128__)
+inline constexpr VectorPath kLanePath = VectorPath::Simd128;
+inline constexpr int kLanes = 4;
+#else
+#error "no lane target for this compilation: build it with QUARVEL_LANE_SCALAR"
 #endif
 
 // kLanes values side by side. Arithmetic, comparisons and `mask ? a : b` act
@@ -55,18 +72,6 @@ template <class V, class T>
   return v;
 }
 
-template <class V, class T>
-[[gnu::always_inline]] inline V load(const T* p) {
-  V v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-template <class V, class T>
-[[gnu::always_inline]] inline void store(T* p, V v) {
-  std::memcpy(p, &v, sizeof v);
-}
-
 [[gnu::always_inline]] inline Doubles widen(Floats v) {
   return __builtin_convertvector(v, Doubles);
 }
@@ -77,27 +82,51 @@ template <class V, class T>
 }
 
 // A float mask stretched to double lanes.
-[[gnu::always_inline]] inline Longs widen(Ints mask) {
+[[gnu::always_inline]] inline Longs widenMask(Ints mask) {
   return __builtin_convertvector(mask, Longs);
 }
 
-// Truncation toward zero; lanes outside the int32 range give INT32_MIN.
+// Truncation toward zero. Lanes outside the int32 range differ between
+// targets (x86-64 gives INT32_MIN, NEON saturates): callers keep them in range.
 [[gnu::always_inline]] inline Ints truncate(Floats v) {
   return __builtin_convertvector(v, Ints);
 }
 
+// The same 32 bits per lane, unsigned.
+[[gnu::always_inline]] inline UInts asUnsigned(Ints v) {
+  return __builtin_convertvector(v, UInts);
+}
+
+// The bytes of every lane as lanes, lowest first.
+[[gnu::always_inline]] inline auto asBytes(UInts v) {
+  using Bytes = std::uint8_t __attribute__((vector_size(kLanes * 4)));
+  return __builtin_bit_cast(Bytes, v);
+}
+
+// Correctly rounded square roots, lane by lane.
 [[gnu::always_inline]] inline Floats squareRoot(Floats v) {
-#if defined(__AVX512F__)
+#if defined(QUARVEL_LANE_SCALAR)
+  for (int i = 0; i < kLanes; ++i) v[i] = __builtin_sqrtf(v[i]);
+  return v;
+#elif defined(__AVX512F__)
   // The unmasked form trips GCC 12's uninitialised-value warning in its header.
   return _mm512_maskz_sqrt_ps(0xFFFF, v);
 #elif defined(__AVX2__)
   return _mm256_sqrt_ps(v);
-#else
+#elif defined(__x86_64__)
   return _mm_sqrt_ps(v);
+#elif defined(__aarch64__)
+  return __builtin_bit_cast(Floats, vsqrtq_f32(__builtin_bit_cast(float32x4_t, v)));
+#else
+  return __builtin_bit_cast(Floats, wasm_f32x4_sqrt(__builtin_bit_cast(v128_t, v)));
 #endif
 }
 
 [[gnu::always_inline]] inline Doubles squareRoot(Doubles v) {
+#if defined(QUARVEL_LANE_SCALAR)
+  for (int i = 0; i < kLanes; ++i) v[i] = __builtin_sqrt(v[i]);
+  return v;
+#else
   // Two native registers of doubles per float register.
   using Half = double __attribute__((vector_size(kLanes * 4)));
   Half half[2];
@@ -107,17 +136,27 @@ template <class V, class T>
     h = _mm512_maskz_sqrt_pd(0xFF, h);
 #elif defined(__AVX2__)
     h = _mm256_sqrt_pd(h);
-#else
+#elif defined(__x86_64__)
     h = _mm_sqrt_pd(h);
+#elif defined(__aarch64__)
+    h = __builtin_bit_cast(Half, vsqrtq_f64(__builtin_bit_cast(float64x2_t, h)));
+#else
+    h = __builtin_bit_cast(Half, wasm_f64x2_sqrt(__builtin_bit_cast(v128_t, h)));
 #endif
   }
   std::memcpy(&v, half, sizeof v);
   return v;
+#endif
 }
 
 // (a * b) >> 16 for each 16-bit half of every lane, unsigned.
 [[gnu::always_inline]] inline UInts multiplyHigh16(UInts a, UInts b) {
-#if defined(__AVX512F__)
+#if defined(QUARVEL_LANE_SCALAR) || !defined(__x86_64__)
+  // 16 x 16 bits fit a 32-bit lane.
+  const UInts low = (a & 0xFFFFu) * (b & 0xFFFFu) >> 16;
+  const UInts high = (a >> 16) * (b >> 16) & 0xFFFF0000u;
+  return high | low;
+#elif defined(__AVX512F__)
   return __builtin_bit_cast(
       UInts, _mm512_mulhi_epu16(__builtin_bit_cast(__m512i, a), __builtin_bit_cast(__m512i, b)));
 #elif defined(__AVX2__)
@@ -134,7 +173,13 @@ using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
 
 // Byte by byte a + b, saturating at 255.
 [[gnu::always_inline]] inline Pixels8 saturatingAdd(Pixels8 a, Pixels8 b) {
-#if defined(__AVX2__)
+#if defined(QUARVEL_LANE_SCALAR) || !defined(__x86_64__)
+  using Bytes = std::uint8_t __attribute__((vector_size(32)));
+  const auto x = __builtin_bit_cast(Bytes, a);
+  const auto sum = x + __builtin_bit_cast(Bytes, b);
+  // A byte that wrapped is below the addend; its all-ones mask makes it 255.
+  return __builtin_bit_cast(Pixels8, sum | __builtin_bit_cast(Bytes, sum < x));
+#elif defined(__AVX2__)
   return __builtin_bit_cast(
       Pixels8, _mm256_adds_epu8(__builtin_bit_cast(__m256i, a), __builtin_bit_cast(__m256i, b)));
 #else
@@ -151,15 +196,22 @@ using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
 
 // True if any lane of the mask is set.
 [[gnu::always_inline]] inline bool anyLane(Ints mask) {
-#if defined(__AVX512F__)
+#if defined(QUARVEL_LANE_SCALAR)
+  std::int32_t any = 0;
+  for (int i = 0; i < kLanes; ++i) any |= mask[i];
+  return any != 0;
+#elif defined(__AVX512F__)
   const auto bits = __builtin_bit_cast(__m512i, mask);
   return _mm512_test_epi32_mask(bits, bits) != 0;
 #elif defined(__AVX2__)
   return _mm256_movemask_ps(__builtin_bit_cast(__m256, mask)) != 0;
-#else
+#elif defined(__x86_64__)
   return _mm_movemask_ps(__builtin_bit_cast(__m128, mask)) != 0;
+#elif defined(__aarch64__)
+  return vmaxvq_u32(__builtin_bit_cast(uint32x4_t, mask)) != 0;
+#else
+  return wasm_v128_any_true(__builtin_bit_cast(v128_t, mask));
 #endif
 }
 
-}  // namespace
-}  // namespace quarvel::math
+}  // namespace quarvel::lanes::QUARVEL_LANE_TARGET

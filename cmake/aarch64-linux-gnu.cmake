@@ -1,0 +1,19 @@
+# Cross-compiling for 64-bit ARM Linux with Debian's cross compiler; programs run under qemu-user.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR aarch64)
+
+set(QUARVEL_AARCH64_PREFIX aarch64-linux-gnu)
+set(CMAKE_C_COMPILER ${QUARVEL_AARCH64_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${QUARVEL_AARCH64_PREFIX}-g++)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QUARVEL_AARCH64_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test executables and test discovery run under the user-mode emulator.
+find_program(QUARVEL_QEMU_AARCH64 NAMES qemu-aarch64 qemu-aarch64-static)
+if(QUARVEL_QEMU_AARCH64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${QUARVEL_QEMU_AARCH64} -L /usr/${QUARVEL_AARCH64_PREFIX})
+endif()
