@@ -8,9 +8,9 @@ then, compared with the capture's music where the device's position says.
 Then each scene's median frame cost against the native SSE2 path's; watching
 again after the end; hiding the page in the middle of scene 2, after which
 scene, frames and music must still be in step; the failure paths: missing data
-files and Escape, no WebAudio and leaving the page, no WebAssembly; and, in a
-browser of its own that holds sound back until a click, that nothing runs
-before a real click.
+files and Escape, no WebAudio and leaving the page, no WebAssembly, no
+WebAssembly SIMD; and, in a browser of its own that holds sound back until a
+click, that nothing runs before a real click.
 """
 
 import argparse
@@ -413,6 +413,21 @@ def check_no_webassembly(page, base):
     page.send("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
 
 
+def check_no_webassembly_simd(page, base):
+    """A browser whose WebAssembly lacks SIMD: the page says so and loads nothing."""
+    script = page.send("Page.addScriptToEvaluateOnNewDocument", source=(
+        "const validate = WebAssembly.validate;"
+        " WebAssembly.validate = (bytes) => !new Uint8Array(bytes).includes(0xfd) &&"
+        " validate(bytes);"))
+    page.navigate(base)
+    state = page.wait("the message", lambda s: "needs WebAssembly SIMD" in s["overlay"], 10)
+    time.sleep(1)
+    check(page.evaluate("typeof Module === 'undefined' || !Module.calledRun"),
+          "the module was loaded without SIMD")
+    print("no WebAssembly SIMD: the page says \"%s\"" % state["overlay"])
+    page.send("Page.removeScriptToEvaluateOnNewDocument", identifier=script["identifier"])
+
+
 # --- in step with the viewer: pausing, the click that lets sound play, watching again ---
 
 # The demo's clock, its pictures and the sound device's position (in frames), read together.
@@ -700,6 +715,7 @@ def main():
             ("missing data files and Escape", lambda: check_missing_files_and_escape(page, base)),
             ("no WebAudio and leaving the page", lambda: check_no_webaudio_and_leaving(page, base)),
             ("no WebAssembly", lambda: check_no_webassembly(page, base)),
+            ("no WebAssembly SIMD", lambda: check_no_webassembly_simd(page, base)),
             ("sound held back until a click", lambda: check_sound_held_back(args.out, base)),
         ]:
             print("== %s" % name)

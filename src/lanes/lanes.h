@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "lanes/scalar.h"
 #include "lanes/target.h"
@@ -58,18 +60,26 @@ using UInts = std::uint32_t __attribute__((vector_size(kLanes * 4)));
 using Doubles = double __attribute__((vector_size(kLanes * 8)));
 using Longs = std::int64_t __attribute__((vector_size(kLanes * 8)));
 
+// Built as one initialiser, not lane by lane in a loop: clang for WebAssembly
+// kept such a loop in the kernels' inner loops, going through memory.
+template <class V, class T, std::size_t... I>
+[[gnu::always_inline]] inline V splatLanes(T value, std::index_sequence<I...>) {
+  using Lane = std::remove_reference_t<decltype(V{}[0])>;
+  return V{(static_cast<void>(I), static_cast<Lane>(value))...};
+}
+
 template <class V, class T>
 [[gnu::always_inline]] inline V splat(T value) {
-  V v;
-  for (int i = 0; i < kLanes; ++i) v[i] = value;
-  return v;
+  return splatLanes<V>(value, std::make_index_sequence<kLanes>{});
 }
 
 // Lane i holds i.
+template <std::size_t... I>
+[[gnu::always_inline]] inline Ints laneNumbers(std::index_sequence<I...>) {
+  return Ints{static_cast<std::int32_t>(I)...};
+}
 [[gnu::always_inline]] inline Ints laneNumbers() {
-  Ints v;
-  for (int i = 0; i < kLanes; ++i) v[i] = i;
-  return v;
+  return laneNumbers(std::make_index_sequence<kLanes>{});
 }
 
 [[gnu::always_inline]] inline Doubles widen(Floats v) {
@@ -78,7 +88,16 @@ template <class V, class T>
 
 // Rounds each lane to the nearest float, as a scalar static_cast<float> does.
 [[gnu::always_inline]] inline Floats narrow(Doubles v) {
+#if defined(__wasm_simd128__) && !defined(QUARVEL_LANE_SCALAR)
+  // clang converts the four lanes one by one here; demote does two at a time.
+  v128_t half[2];
+  std::memcpy(half, &v, sizeof v);
+  return __builtin_bit_cast(Floats, wasm_i64x2_shuffle(wasm_f32x4_demote_f64x2_zero(half[0]),
+                                                       wasm_f32x4_demote_f64x2_zero(half[1]),
+                                                       0, 2));
+#else
   return __builtin_convertvector(v, Floats);
+#endif
 }
 
 // A float mask stretched to double lanes.

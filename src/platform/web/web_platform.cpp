@@ -166,11 +166,13 @@ bool WebPlatform::enterMode(WindowHandle, bool exclusive, std::uint32_t, std::ui
 // by the page. It takes bytes in R, G, B, A order; the picture then waits for
 // the next animation frame, as a flip waits for the vertical blank.
 Result WebPlatform::show(WindowHandle, const Picture& picture, const Rect*) {
+  const double began = CooperativeThreads::now();
   const std::size_t count = std::size_t{picture.width} * picture.height;
   rgba_.resize(count);
   toCanvasPixels(picture.pixels, count, rgba_.data());
   quarvel_web_canvas_show(rgba_.data(), static_cast<int>(picture.width),
                           static_cast<int>(picture.height));
+  handedOverMs_ += CooperativeThreads::now() - began;
   threads_.waitForAnimationFrame();
   return kOk;
 }

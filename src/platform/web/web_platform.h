@@ -40,9 +40,12 @@ class WebPlatform final : public QueuedWindowSystem,
   Platform platform() { return {*this, *this, *this, *this, *this}; }
 
   // For the page's statistics: the demo's clock in fractional milliseconds; the
-  // time the frame loop has spent waiting (other threads' turns included).
+  // time the frame loop has spent waiting (other threads' turns included); the
+  // time spent handing pictures to the canvas (converting them, and the
+  // browser taking them).
   double nowMs() const { return CooperativeThreads::now(); }
   double waitedMs() const { return threads_.waitedMs(); }
+  double handedOverMs() const { return handedOverMs_; }
   // Bytes the sound device has played since it started (0 without sound), and
   // how many frames of those it had to play before the music for them arrived.
   std::uint64_t soundBytesPlayed() const;
@@ -90,6 +93,7 @@ class WebPlatform final : public QueuedWindowSystem,
   bool escapeLatched_ = false;
   WebSoundDevice* sound_ = nullptr;
   std::vector<std::uint32_t> rgba_;  // the picture in the canvas's byte order
+  double handedOverMs_ = 0.0;
 };
 
 // After the demo has ended: waits until the viewer asks to watch it again
