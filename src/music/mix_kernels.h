@@ -47,6 +47,12 @@ const MixKernels& mixKernels<lanes::VectorPath::Simd128>();
 // The kernels of `path`: the reference's for Reference and for paths this build lacks.
 const MixKernels& mixKernels(lanes::VectorPath path);
 
+// The kernels the program mixes with on `path`: those of `path`, except that the AVX-512 path
+// mixes with AVX2's. Sixteen frames a round are slower here (bench_music): a step of 1.0 or more
+// spreads them over more than one window of 16 values, so each value is loaded alone, and the
+// short passes between the ends of short loops leave long partial rounds.
+const MixKernels& mixKernelsFor(lanes::VectorPath path);
+
 // mixVoices and convertToPcm16 on the given kernels, whatever the program's path.
 void mixVoicesWith(const MixKernels& kernels, float* mix, std::int32_t frames);
 void convertToPcm16With(const MixKernels& kernels, std::int16_t* out, const float* in,

@@ -86,7 +86,6 @@ void convertPcm(std::int16_t* out, const float* in, std::int32_t count) {
   }
 }
 
-
 // Frames until the position reaches the end it moves towards; 0 means it is there already.
 // Gives false when the end lies 2^24 values or more away (the pass then cannot reach it).
 bool framesToEnd(const Voice& v, const Sample& s, std::uint64_t& frames) {
@@ -252,9 +251,13 @@ constexpr MixKernels kReference{mixSteady, mixRamp, convertPcm, false};
 }  // namespace
 
 const MixKernels& mixKernels(lanes::VectorPath path) {
-  const MixKernels* fast =
-      lanes::kernelFor<const MixKernels*>(path, [](auto p) { return &mixKernels<decltype(p)::value>(); });
+  const MixKernels* fast = lanes::kernelFor<const MixKernels*>(
+      path, [](auto p) { return &mixKernels<decltype(p)::value>(); });
   return fast != nullptr ? *fast : kReference;
+}
+
+const MixKernels& mixKernelsFor(lanes::VectorPath path) {
+  return mixKernels(path == lanes::VectorPath::Avx512 ? lanes::VectorPath::Avx2 : path);
 }
 
 void mixVoicesWith(const MixKernels& kernels, float* mix, std::int32_t frames) {
@@ -274,11 +277,11 @@ void convertToPcm16With(const MixKernels& kernels, std::int16_t* out, const floa
 }
 
 void mixVoices(float* mix, std::int32_t frames) {
-  mixVoicesWith(mixKernels(lanes::vectorPath()), mix, frames);
+  mixVoicesWith(mixKernelsFor(lanes::vectorPath()), mix, frames);
 }
 
 void convertToPcm16(std::int16_t* out, const float* in, std::int32_t frames) {
-  convertToPcm16With(mixKernels(lanes::vectorPath()), out, in, frames);
+  convertToPcm16With(mixKernelsFor(lanes::vectorPath()), out, in, frames);
 }
 
 }  // namespace quarvel::music

@@ -65,8 +65,8 @@ struct FarFrames {
 struct NearFrames {
   UInts index, fraction;
   UInts indexAdvance, fractionAdvance;  // kLanes steps, modulo 2^64, in halves
-  std::uint64_t first, delta;  // first: the position of the round's first frame
-  std::uint64_t lastOffset;    // from the first frame's position to the last's
+  std::uint64_t first, delta;           // first: the position of the round's first frame
+  std::uint64_t lastOffset;             // from the first frame's position to the last's
 
   NearFrames(std::uint64_t p, std::uint64_t d) : first(p), delta(d) {
     for (int k = 0; k < kLanes; ++k) {
@@ -116,6 +116,18 @@ inline void addFrames(float* out, Floats s, Floats gainsLow, Floats gainsHigh) {
   lanes::store(out + kLanes, addWeighted(lanes::load<Floats>(out + kLanes), high, gainsHigh));
 }
 
+// The values of the first `count` (1 .. kLanes) frames from p on; the other lanes repeat the
+// first frame, so that nothing beyond the pass is read.
+template <std::size_t... I>
+[[gnu::always_inline]] inline Floats firstFrames(const std::int16_t* x, std::uint64_t p,
+                                                 std::uint64_t delta, std::uint32_t count,
+                                                 std::index_sequence<I...>) {
+  const Ints pairs{wordAt(x, p + (I < count ? I : 0) * delta)...};
+  const Ints halves{static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(p + (I < count ? I : 0) * delta) >> 1)...};
+  return interpolateLanes(pairs, halves);
+}
+
 template <class Frames>
 std::uint64_t steadyOn(Frames frames8, float* out, std::uint32_t frames, const std::int16_t* x,
                        std::uint64_t delta, float gL, float gR) {
@@ -128,6 +140,16 @@ std::uint64_t steadyOn(Frames frames8, float* out, std::uint32_t frames, const s
     addFrames(out, frames8.next(x), gains, gains);
   }
   std::uint64_t p = frames8.position();
+  if (kLanes >= 8 && frames != 0) {
+    // Short passes between loop ends are common: one partial round beats frame by frame. The
+    // sums go through a copy, since the mix may end before a whole round.
+    float sums[2 * kLanes] = {};
+    std::memcpy(sums, out, frames * 2 * sizeof(float));
+    addFrames(sums, firstFrames(x, p, delta, frames, std::make_index_sequence<kLanes>{}), gains,
+              gains);
+    std::memcpy(out, sums, frames * 2 * sizeof(float));
+    return p + frames * delta;
+  }
   for (; frames != 0; --frames, out += 2) {
     const float s = interpolate(x, p);
     p += delta;

@@ -68,7 +68,7 @@ bool preparePlayback(Song* song) {
 }
 
 void mixBlock() {
-  mixBlockWith(mixKernels(lanes::vectorPath()));
+  mixBlockWith(mixKernelsFor(lanes::vectorPath()));
 }
 
 void mixBlockWith(const MixKernels& kernels) {

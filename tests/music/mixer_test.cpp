@@ -155,8 +155,8 @@ struct Lcg {
 // Steps where a target's rounds change from one window of values to one load per frame (1.0 for
 // 16 lanes, 15/7 for 8), one unit of 2^-32 either side, and the zero step.
 constexpr std::uint64_t kEdgeSteps[] = {
-    0, 0xFFFFFFFF, std::uint64_t{1} << 32, (std::uint64_t{1} << 32) + 1, 0x224924923,
-    0x224924924, std::uint64_t{2} << 32};
+    0,           0xFFFFFFFF,  std::uint64_t{1} << 32, (std::uint64_t{1} << 32) + 1,
+    0x224924923, 0x224924924, std::uint64_t{2} << 32};
 
 void setStep(Voice& v, Lcg& random) {
   if (random.next(4) == 0) {
@@ -193,13 +193,14 @@ quarvel::testing::Words mixRandomBlocks(const MixKernels& kernels) {
   for (std::int16_t& v : bytes) v = static_cast<std::int16_t>((random.next(256) - 128) * 256);
   // No loop, forward loops (one a single value long), ping-pong loops, a sample of no values.
   // Fields: data, length, loopStart, loopLength, volume, finetune, panning, bits, loopMode.
-  const std::vector<Sample> samples = {{x, 300, 0, 300, 64, 0, 128, 16, kLoopNone, 0},
-                                       {x, 300, 100, 160, 64, 0, 128, 16, kLoopForward, 0},
-                                       {x, 4000, 3999, 1, 64, 0, 128, 16, kLoopForward, 0},
-                                       {x, 120, 50, 40, 64, 0, 128, 16, kLoopPingPong, 0},
-                                       {x, 2000, 0, 2000, 64, 0, 128, 16, kLoopPingPong, 0},
-                                       {bytes.data(), 700, 10, 690, 64, 0, 128, 8, kLoopPingPong, 0},
-                                       {nullptr, 0, 0, 0, 64, 0, 128, 16, kLoopNone, 0}};
+  const std::vector<Sample> samples = {
+      {x, 300, 0, 300, 64, 0, 128, 16, kLoopNone, 0},
+      {x, 300, 100, 160, 64, 0, 128, 16, kLoopForward, 0},
+      {x, 4000, 3999, 1, 64, 0, 128, 16, kLoopForward, 0},
+      {x, 120, 50, 40, 64, 0, 128, 16, kLoopPingPong, 0},
+      {x, 2000, 0, 2000, 64, 0, 128, 16, kLoopPingPong, 0},
+      {bytes.data(), 700, 10, 690, 64, 0, 128, 8, kLoopPingPong, 0},
+      {nullptr, 0, 0, 0, 64, 0, 128, 16, kLoopNone, 0}};
   EngineState& state = engineState();
   state.rampFrames = 128;
   for (Voice& v : state.voices) v = Voice{};
@@ -249,7 +250,8 @@ using MixerOnEveryTarget = quarvel::testing::LaneTargetTest;
 
 // Block by block: the sums and every voice's state after each block.
 TEST_P(MixerOnEveryTarget, GivesTheReferenceSumsAndVoiceStates) {
-  const quarvel::testing::Words expected = mixRandomBlocks(mixKernels(lanes::VectorPath::Reference));
+  const quarvel::testing::Words expected =
+      mixRandomBlocks(mixKernels(lanes::VectorPath::Reference));
   const quarvel::testing::Words got = mixRandomBlocks(mixKernels(GetParam()));
   std::size_t at = 0;
   while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
@@ -261,13 +263,14 @@ TEST_P(MixerOnEveryTarget, ConvertsToPcmAsTheReference) {
   const float inf = std::numeric_limits<float>::infinity();
   // Ties to even, both clamps, beyond the 32-bit range, NaN, infinities, -0.
   const std::vector<std::pair<float, std::int16_t>> cases = {
-      {2.5f, 2},         {3.5f, 4},         {-2.5f, -2},   {-0.0f, 0},          {32766.5f, 32766},
-      {32767.5f, 32767}, {32768.0f, 32767}, {4e9f, 32767}, {-32768.5f, -32768}, {-32769.0f, -32768},
-      {-4e9f, -32768},   {nan, 0},          {inf, 32767},  {-inf, -32768},      {0.49f, 0},
-      {-0.51f, -1},      {1e-30f, 0},       {7.5f, 8},     {-7.5f, -8},         {12345.5f, 12346},
-      {0.5f, 0},         {-0.5f, 0},        {1.5f, 2},     {-1.5f, -2},         {4194303.5f, 32767},
-      {-1e-30f, 0},      {32766.51f, 32767}, {-32767.5f, -32768}, {16383.5f, 16384}, {65535.5f, 32767},
-      {-3.5f, -4},       {0.75f, 1}};
+      {2.5f, 2},           {3.5f, 4},           {-2.5f, -2},        {-0.0f, 0},
+      {32766.5f, 32766},   {32767.5f, 32767},   {32768.0f, 32767},  {4e9f, 32767},
+      {-32768.5f, -32768}, {-32769.0f, -32768}, {-4e9f, -32768},    {nan, 0},
+      {inf, 32767},        {-inf, -32768},      {0.49f, 0},         {-0.51f, -1},
+      {1e-30f, 0},         {7.5f, 8},           {-7.5f, -8},        {12345.5f, 12346},
+      {0.5f, 0},           {-0.5f, 0},          {1.5f, 2},          {-1.5f, -2},
+      {4194303.5f, 32767}, {-1e-30f, 0},        {32766.51f, 32767}, {-32767.5f, -32768},
+      {16383.5f, 16384},   {65535.5f, 32767},   {-3.5f, -4},        {0.75f, 1}};
   const std::size_t n = cases.size();  // even: whole frames, and more than 16 lanes
   for (const lanes::VectorPath path : {lanes::VectorPath::Reference, GetParam()}) {
     const MixKernels& kernels = mixKernels(path);
