@@ -44,15 +44,21 @@ inline float interpolate(const std::int16_t* x, std::uint64_t p) {
 // The frames of a voice whose values lie far apart: one load each.
 struct FarFrames {
   std::uint64_t p, delta;
+  UInts fractionSteps;  // k delta modulo 2^32 in lane k: fractions need no carries
+
+  FarFrames(std::uint64_t position, std::uint64_t d) : p(position), delta(d) {
+    const auto k = __builtin_convertvector(lanes::laneNumbers(), UInts);
+    fractionSteps = k * static_cast<std::uint32_t>(d);
+  }
 
   // Lanes built from values in registers: lanes written through memory stall the load.
   template <std::size_t... I>
   [[gnu::always_inline]] Floats next(const std::int16_t* x, std::index_sequence<I...>) {
     // p + k delta modulo 2^64 is where k additions of delta lead.
     const Ints pairs{wordAt(x, p + I * delta)...};
-    const Ints halves{static_cast<std::int32_t>(static_cast<std::uint32_t>(p + I * delta) >> 1)...};
+    const UInts fractions = static_cast<std::uint32_t>(p) + fractionSteps;
     p += kLanes * delta;
-    return interpolateLanes(pairs, halves);
+    return interpolateLanes(pairs, __builtin_bit_cast(Ints, fractions >> 1));
   }
   [[gnu::always_inline]] Floats next(const std::int16_t* x) {
     return next(x, std::make_index_sequence<kLanes>{});
@@ -162,7 +168,7 @@ std::uint64_t steadyOn(Frames frames8, float* out, std::uint32_t frames, const s
 std::uint64_t steady(float* out, std::uint32_t frames, const std::int16_t* x, std::uint64_t p,
                      std::uint64_t delta, float gL, float gR) {
   if (isNear(delta)) return steadyOn(NearFrames(p, delta), out, frames, x, delta, gL, gR);
-  return steadyOn(FarFrames{p, delta}, out, frames, x, delta, gL, gR);
+  return steadyOn(FarFrames(p, delta), out, frames, x, delta, gL, gR);
 }
 
 // The (left, right) gains of frames From .. From + kLanes / 2, each frame's gains the previous
@@ -203,7 +209,7 @@ std::uint64_t ramp(float* out, std::uint32_t frames, const std::int16_t* x, std:
   if (isNear(delta)) {
     return rampOn(NearFrames(p, delta), out, frames, x, delta, gL, gR, stepL, stepR);
   }
-  return rampOn(FarFrames{p, delta}, out, frames, x, delta, gL, gR, stepL, stepR);
+  return rampOn(FarFrames(p, delta), out, frames, x, delta, gL, gR, stepL, stepR);
 }
 
 // Nearest, ties to even, as nearbyint in the default rounding mode: adding and taking away
