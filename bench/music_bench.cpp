@@ -11,24 +11,24 @@
 #include "music/engine_state.h"
 #include "music/file_ops.h"
 #include "music/loader.h"
+#include "music/mix_kernels.h"
 #include "music/playback.h"
 #include "music/voice.h"
 
 namespace {
 
 using namespace quarvel::music;
-using quarvel::lanes::setVectorPath;
 using quarvel::lanes::VectorPath;
 
 constexpr double kRate = 44100.0;
 
-// Selects `path` for the run; false (and the benchmark skipped) when the processor lacks it.
-bool usePath(benchmark::State& state, VectorPath path) {
-  if (setVectorPath(path) != path) {
-    state.SkipWithError("this processor does not run this path");
-    return false;
+// The kernels of `path`; null (and the benchmark skipped) when the build or processor lacks it.
+const MixKernels* kernelsOf(benchmark::State& state, VectorPath path) {
+  if (!quarvel::lanes::canRun(path)) {
+    state.SkipWithError("this build or processor does not run this path");
+    return nullptr;
   }
-  return true;
+  return &mixKernels(path);
 }
 
 // Reports the process CPU time since `start` against the audio rendered: the share of one core
@@ -59,7 +59,8 @@ struct BenchSample {
 // mixVoices alone: 64 voices over looping samples, steps from 0.3 to 3.9, gains changed on a
 // quarter of the voices every block so ramps run, and every eighth voice silent.
 void MixVoices(benchmark::State& state, VectorPath path) {
-  if (!usePath(state, path)) return;
+  const MixKernels* kernels = kernelsOf(state, path);
+  if (kernels == nullptr) return;
   const BenchSample samples[] = {
       {4000, kLoopForward, 1000}, {3000, kLoopPingPong, 500}, {600, kLoopForward, 536}};
   EngineState& engine = engineState();
@@ -84,7 +85,7 @@ void MixVoices(benchmark::State& state, VectorPath path) {
       if (engine.voices[i].leftGain != 0) engine.voices[i].leftGain ^= 16;
     }
     std::memset(mix.data(), 0, mix.size() * sizeof(float));
-    mixVoices(mix.data(), 884);
+    mixVoicesWith(*kernels, mix.data(), 884);
     benchmark::DoNotOptimize(mix.data());
     ++block;
     audioSeconds += 884 / kRate;
@@ -95,6 +96,10 @@ void MixVoices(benchmark::State& state, VectorPath path) {
 BENCHMARK_CAPTURE(MixVoices, reference, VectorPath::Reference);
 BENCHMARK_CAPTURE(MixVoices, sse2, VectorPath::Sse2);
 BENCHMARK_CAPTURE(MixVoices, avx2, VectorPath::Avx2);
+BENCHMARK_CAPTURE(MixVoices, avx512, VectorPath::Avx512);
+BENCHMARK_CAPTURE(MixVoices, scalar, VectorPath::Scalar);
+BENCHMARK_CAPTURE(MixVoices, neon, VectorPath::Neon);
+BENCHMARK_CAPTURE(MixVoices, simd128, VectorPath::Simd128);
 
 std::vector<std::uint8_t>& denseModuleBytes() {
   static std::vector<std::uint8_t> bytes =
@@ -126,7 +131,8 @@ Song* loadSoundtrack() {
 
 // mixBlock over the song's first minute, from its start each round.
 void MixBlocks(benchmark::State& state, Song* (*load)(), VectorPath path) {
-  if (!usePath(state, path)) return;
+  const MixKernels* kernels = kernelsOf(state, path);
+  if (kernels == nullptr) return;
   Song* song = load();
   if (song == nullptr) {
     state.SkipWithError("the module did not load");
@@ -137,7 +143,7 @@ void MixBlocks(benchmark::State& state, Song* (*load)(), VectorPath path) {
   for (auto _ : state) {
     preparePlayback(song);
     const std::uint32_t blocks = static_cast<std::uint32_t>(60.0 * kRate) / blockFrames();
-    for (std::uint32_t i = 0; i < blocks; ++i) mixBlock();
+    for (std::uint32_t i = 0; i < blocks; ++i) mixBlockWith(*kernels);
     benchmark::DoNotOptimize(pcmRing().samples[0]);
     audioSeconds += blocks * blockFrames() / kRate;
   }
@@ -150,11 +156,15 @@ BENCHMARK_CAPTURE(MixBlocks, dense_sse2, loadDenseModule, VectorPath::Sse2)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MixBlocks, dense_avx2, loadDenseModule, VectorPath::Avx2)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, dense_avx512, loadDenseModule, VectorPath::Avx512)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MixBlocks, soundtrack_reference, loadSoundtrack, VectorPath::Reference)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MixBlocks, soundtrack_sse2, loadSoundtrack, VectorPath::Sse2)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(MixBlocks, soundtrack_avx2, loadSoundtrack, VectorPath::Avx2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(MixBlocks, soundtrack_avx512, loadSoundtrack, VectorPath::Avx512)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -8,6 +8,7 @@
 // checks the objects' symbols).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
@@ -210,6 +211,59 @@ using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
   x[1] = _mm_adds_epu8(x[1], y[1]);
   std::memcpy(&a, x, sizeof a);
   return a;
+#endif
+}
+
+template <int From, std::size_t... I>
+[[gnu::always_inline]] inline Floats zipFrom(Floats a, Floats b, std::index_sequence<I...>) {
+  return __builtin_shufflevector(a, b, static_cast<int>((I % 2) * kLanes + From + I / 2)...);
+}
+
+// Lanes a0 b0 a1 b1 ... from the lower halves of a and b.
+[[gnu::always_inline]] inline Floats zipLow(Floats a, Floats b) {
+  return zipFrom<0>(a, b, std::make_index_sequence<kLanes>{});
+}
+
+// Lanes a0 b0 a1 b1 ... from the upper halves of a and b (a0 is a's lane kLanes / 2).
+[[gnu::always_inline]] inline Floats zipHigh(Floats a, Floats b) {
+  return zipFrom<kLanes / 2>(a, b, std::make_index_sequence<kLanes>{});
+}
+
+// The little-endian words x[o] | x[o + 1] << 16 at each lane's offset o, for
+// offsets in [0, 16): reads x[0 .. 16] whatever the offsets. Fast only where
+// a register holds 8 or more lanes; elsewhere one load per lane.
+[[gnu::always_inline]] inline Ints wordsWithin16(const std::int16_t* x, Ints offsets) {
+#if !defined(QUARVEL_LANE_SCALAR) && defined(__AVX512F__)
+  // Eight lanes each: only lanes 0 .. 7 are picked. The masked forms keep GCC 12's
+  // uninitialised-value warning in its header quiet.
+  Ints low{};
+  Ints high{};
+  std::memcpy(&low, x, 32);
+  std::memcpy(&high, x + 1, 32);
+  const __m512i even = __builtin_bit_cast(__m512i, low);
+  const __m512i odd = __builtin_bit_cast(__m512i, high);
+  const __m512i o = __builtin_bit_cast(__m512i, offsets);
+  const __m512i half = __builtin_bit_cast(__m512i, offsets >> 1);
+  const __mmask16 isOdd = _mm512_test_epi32_mask(o, _mm512_set1_epi32(1));
+  const __m512i fromEven = _mm512_maskz_permutexvar_epi32(0xFFFF, half, even);
+  return __builtin_bit_cast(Ints, _mm512_mask_permutexvar_epi32(fromEven, isOdd, half, odd));
+#elif !defined(QUARVEL_LANE_SCALAR) && defined(__AVX2__)
+  const __m256i even = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
+  const __m256i odd = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 1));
+  const __m256i o = __builtin_bit_cast(__m256i, offsets);
+  const __m256i half = _mm256_srli_epi32(o, 1);
+  const __m256 fromEven = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(even, half));
+  const __m256 fromOdd = _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(odd, half));
+  const __m256 isOdd = _mm256_castsi256_ps(_mm256_slli_epi32(o, 31));  // sign bit
+  return __builtin_bit_cast(Ints, _mm256_castps_si256(_mm256_blendv_ps(fromEven, fromOdd, isOdd)));
+#else
+  Ints words;
+  for (int i = 0; i < kLanes; ++i) {
+    std::int32_t word;
+    std::memcpy(&word, x + offsets[i], sizeof word);
+    words[i] = word;
+  }
+  return words;
 #endif
 }
 

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <thread>
 
+#include "lanes/vector_path.h"
 #include "music/engine_state.h"
+#include "music/mix_kernels.h"
 #include "music/output.h"
 #include "music/sequencer.h"
 #include "music/voice.h"
@@ -66,6 +68,10 @@ bool preparePlayback(Song* song) {
 }
 
 void mixBlock() {
+  mixBlockWith(mixKernelsFor(lanes::vectorPath()));
+}
+
+void mixBlockWith(const MixKernels& kernels) {
   EngineState& state = engineState();
   if (state.mixBuffer == nullptr || state.pcmRing == nullptr) return;
   const std::uint32_t frames = state.blockFrames;
@@ -84,13 +90,14 @@ void mixBlock() {
       const std::uint32_t room = frames - done;
       const std::uint32_t n =
           static_cast<std::uint32_t>(left) < room ? static_cast<std::uint32_t>(left) : room;
-      mixVoices(mix + static_cast<std::size_t>(done) * 2, static_cast<std::int32_t>(n));
+      mixVoicesWith(kernels, mix + static_cast<std::size_t>(done) * 2,
+                    static_cast<std::int32_t>(n));
       done += n;
       left -= static_cast<std::int32_t>(n);
     }
     song->samplesLeftInTick = left;
   }
-  convertToPcm16(state.pcmRing + first, mix, static_cast<std::int32_t>(frames));
+  convertToPcm16With(kernels, state.pcmRing + first, mix, static_cast<std::int32_t>(frames));
   state.blockIndex += 1;
   if (state.blockIndex >= state.blocks) state.blockIndex = 0;
 }

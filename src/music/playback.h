@@ -7,6 +7,8 @@
 
 namespace quarvel::music {
 
+struct MixKernels;
+
 // A view of the PCM ring: `frames` interleaved stereo frames (left first) of 16-bit samples.
 struct PcmView {
   const std::int16_t* samples;  // null when no ring is allocated
@@ -23,6 +25,9 @@ bool preparePlayback(Song* song);
 // Renders block blockIndex of the ring (ticks and mixing) and advances blockIndex, wrapping at
 // the block count. Does nothing without prepared buffers; renders silence without a song.
 void mixBlock();
+
+// mixBlock on the given mixer kernels, whatever the program's path.
+void mixBlockWith(const MixKernels& kernels);
 
 // The whole ring. Block b starts at frame b x blockFrames().
 PcmView pcmRing();
