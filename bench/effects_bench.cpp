@@ -7,6 +7,7 @@
 
 #include "effects/blobs.h"
 #include "effects/demo_random.h"
+#include "effects/effects_lanes.h"
 #include "effects/frame_passes.h"
 #include "effects/particle_sprite.h"
 #include "effects/particle_system.h"
@@ -27,7 +28,7 @@ std::vector<std::uint32_t> noiseFrame() {
 
 // Clear, ten centres into the field, move, threshold and blur: one blob frame.
 void BM_BlobFrame(benchmark::State& state) {
-  bench::useVectorPath(state);
+  const effects::EffectKernels kernels = effects::effectKernels(bench::benchPath(state));
   std::vector<std::uint32_t> pixels(76800, 0);
   display::Bitmap frame{pixels.data(), 320, 240};
   effects::DemoRandom random;
@@ -38,57 +39,57 @@ void BM_BlobFrame(benchmark::State& state) {
     std::fill(pixels.begin(), pixels.end(), 0u);
     field.clear();
     for (const effects::BlobPoint& p : points) {
-      effects::addBlob(effects::blobCentre(p.x), effects::blobCentre(p.y), field.data(), p.strength,
-                       frame);
+      effects::addBlob(kernels, effects::blobCentre(p.x), effects::blobCentre(p.y), field.data(),
+                       p.strength, frame);
     }
     for (effects::BlobPoint& p : points) effects::moveBlobPoint(p, 320.0f, 240.0f);
-    effects::thresholdBlobs(field.data(), 0.99f, frame, 320, 240);
-    effects::blurFrame(frame);
+    effects::thresholdBlobs(kernels, field.data(), 0.99f, frame, 320, 240);
+    effects::blurFrame(kernels, frame);
     benchmark::DoNotOptimize(pixels.data());
   }
 }
 BENCHMARK(BM_BlobFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMillisecond);
 
 void BM_AddBlob(benchmark::State& state) {
-  bench::useVectorPath(state);
+  const effects::EffectKernels kernels = effects::effectKernels(bench::benchPath(state));
   std::vector<std::uint32_t> pixels(76800, 0);
   display::Bitmap frame{pixels.data(), 320, 240};
   effects::BlobField field;
   for (auto _ : state) {
-    effects::addBlob(160, 120, field.data(), 3.0f, frame);
+    effects::addBlob(kernels, 160, 120, field.data(), 3.0f, frame);
     benchmark::DoNotOptimize(field.data());
   }
 }
 BENCHMARK(BM_AddBlob)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
 
 void BM_BlurFrame(benchmark::State& state) {
-  bench::useVectorPath(state);
+  const effects::EffectKernels kernels = effects::effectKernels(bench::benchPath(state));
   std::vector<std::uint32_t> pixels = noiseFrame();
   display::Bitmap frame{pixels.data(), 320, 240};
   for (auto _ : state) {
-    effects::blurFrame(frame);
+    effects::blurFrame(kernels, frame);
     benchmark::DoNotOptimize(pixels.data());
   }
 }
 BENCHMARK(BM_BlurFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
 
 void BM_FadeFrame(benchmark::State& state) {
-  bench::useVectorPath(state);
+  const effects::EffectKernels kernels = effects::effectKernels(bench::benchPath(state));
   std::vector<std::uint32_t> pixels = noiseFrame();
   display::Bitmap frame{pixels.data(), 320, 240};
   for (auto _ : state) {
-    effects::fadeFrame(frame);
+    effects::fadeFrame(kernels, frame);
     benchmark::DoNotOptimize(pixels.data());
   }
 }
 BENCHMARK(BM_FadeFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicrosecond);
 
 void BM_InvertFrame(benchmark::State& state) {
-  bench::useVectorPath(state);
+  const effects::EffectKernels kernels = effects::effectKernels(bench::benchPath(state));
   std::vector<std::uint32_t> pixels = noiseFrame();
   display::Bitmap frame{pixels.data(), 320, 240};
   for (auto _ : state) {
-    effects::invertFrom(0, 0, frame);
+    effects::invertFrom(kernels, 0, 0, frame);
     benchmark::DoNotOptimize(pixels.data());
   }
 }
@@ -96,7 +97,7 @@ BENCHMARK(BM_InvertFrame)->Apply(bench::everyVectorPath)->Unit(benchmark::kMicro
 
 // The fountain as the greetings scene draws it, 300 frames in: 1000 sprites.
 void BM_ParticleDraw(benchmark::State& state) {
-  bench::useVectorPath(state);
+  const effects::EffectKernels kernels = effects::effectKernels(bench::benchPath(state));
   std::vector<std::uint32_t> pixels(76800, 0);
   display::Bitmap frame{pixels.data(), 320, 240};
   std::uint32_t spritePixels[64];
@@ -109,7 +110,7 @@ void BM_ParticleDraw(benchmark::State& state) {
     particles.age(1.0 / 60);
   }
   for (auto _ : state) {
-    particles.draw(frame, sprite);
+    particles.draw(kernels, frame, sprite);
     benchmark::DoNotOptimize(pixels.data());
   }
 }

@@ -24,8 +24,8 @@ struct Target {
 // The opening scene half-way through: frame 450, so angle 22.5 and the zoom
 // summed 450 times.
 void OpeningSceneFrame(benchmark::State& state) {
-  bench::useVectorPath(state);
   Target target;
+  target.renderer.kernels = raster::rasterKernels(bench::benchPath(state));
   const mesh::Mesh star = meshgen::buildStar();
   const float angle = 22.5f;
   float fov = 3.1415927f;
@@ -45,8 +45,8 @@ BENCHMARK(OpeningSceneFrame)->Apply(bench::everyVectorPath);
 
 // The greetings scene at slide = 6: four meshes, no rotation, fov pi / 4.
 void GreetingsFrame(benchmark::State& state) {
-  bench::useVectorPath(state);
   Target target;
+  target.renderer.kernels = raster::rasterKernels(bench::benchPath(state));
   const double slide = 6.0;
   struct Placement {
     mesh::Mesh mesh;
@@ -73,12 +73,13 @@ BENCHMARK(GreetingsFrame)->Apply(bench::everyVectorPath);
 
 // One triangle covering half the frame: the span loop on its own.
 void HalfFrameTriangle(benchmark::State& state) {
-  bench::useVectorPath(state);
   Target target;
+  target.renderer.kernels = raster::rasterKernels(bench::benchPath(state));
   for (auto _ : state) {
     target.renderer.clearDepth(0.0f);
-    raster::fillTriangle({0, 0, -0.5f, 1}, {319, 0, -0.25f, 1}, {0, 239, -0.75f, 1}, target.bitmap,
-                         target.renderer.depth.data(), 0x01FFFFFFu);
+    raster::fillTriangle(target.renderer.kernels, {0, 0, -0.5f, 1}, {319, 0, -0.25f, 1},
+                         {0, 239, -0.75f, 1}, target.bitmap, target.renderer.depth.data(),
+                         0x01FFFFFFu);
     benchmark::DoNotOptimize(target.pixels.data());
   }
 }
@@ -86,12 +87,13 @@ BENCHMARK(HalfFrameTriangle)->Apply(bench::everyVectorPath);
 
 // The same triangle parallel to the screen: one depth key along every span.
 void HalfFrameFlatTriangle(benchmark::State& state) {
-  bench::useVectorPath(state);
   Target target;
+  target.renderer.kernels = raster::rasterKernels(bench::benchPath(state));
   for (auto _ : state) {
     target.renderer.clearDepth(0.0f);
-    raster::fillTriangle({0, 0, -0.5f, 1}, {319, 0, -0.5f, 1}, {0, 239, -0.5f, 1}, target.bitmap,
-                         target.renderer.depth.data(), 0x01FFFFFFu);
+    raster::fillTriangle(target.renderer.kernels, {0, 0, -0.5f, 1}, {319, 0, -0.5f, 1},
+                         {0, 239, -0.5f, 1}, target.bitmap, target.renderer.depth.data(),
+                         0x01FFFFFFu);
     benchmark::DoNotOptimize(target.pixels.data());
   }
 }

@@ -7,6 +7,7 @@
 #include "raytrace/camera_rays.h"
 #include "raytrace/ray_scene.h"
 #include "raytrace/ray_trace.h"
+#include "raytrace/ray_trace_lanes.h"
 #include "vector_paths.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 using namespace quarvel;
 
 void BM_DemoRayFrame(benchmark::State& state) {
-  bench::useVectorPath(state);
+  const raytrace::RayTraceKernels kernels = raytrace::rayTraceKernels(bench::benchPath(state));
   std::vector<std::uint32_t> pixels(76800, 0);
   display::Bitmap frame{pixels.data(), 320, 240};
   const raytrace::CameraRayTable& rays = raytrace::cameraRayTable();
@@ -23,7 +24,7 @@ void BM_DemoRayFrame(benchmark::State& state) {
   for (auto _ : state) {
     std::fill(pixels.begin(), pixels.end(), 0u);
     const raytrace::RayScene scene = raytrace::buildDemoScene(angle, drift);
-    raytrace::traceFrame(rays, scene, frame);
+    raytrace::traceFrame(kernels, rays, scene, frame);
     benchmark::DoNotOptimize(pixels.data());
     angle = static_cast<float>(angle + 0.05);
     if (drift > 1.0) drift = 0.0;  // keep the spheres in view

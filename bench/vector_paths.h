@@ -1,5 +1,5 @@
 // Runs a benchmark once per vector path, so that the reference and the fast paths compare in one
-// process.
+// process, each on its own kernel table.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -8,11 +8,12 @@
 
 namespace quarvel::bench {
 
-// Switches to the path numbered state.range(0) (clamped to what the processor
-// has) and names it in the report.
-inline void useVectorPath(benchmark::State& state) {
-  const lanes::VectorPath path = lanes::setVectorPath(static_cast<lanes::VectorPath>(state.range(0)));
+// The path numbered state.range(0), named in the report; the benchmark runs
+// its work on that path's kernel table.
+inline lanes::VectorPath benchPath(benchmark::State& state) {
+  const auto path = static_cast<lanes::VectorPath>(state.range(0));
   state.SetLabel(lanes::vectorPathName(path));
+  return path;
 }
 
 // Arguments for every path this build and processor run: reference first.

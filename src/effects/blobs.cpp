@@ -47,14 +47,18 @@ void BlobField::clear() {
 
 void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
              const display::Bitmap& sizeOf) {
+  addBlob(chosenEffectKernels(), cx, cy, field, strength, sizeOf);
+}
+
+void addBlob(const EffectKernels& kernels, std::uint32_t cx, std::uint32_t cy, float* field,
+             float strength, const display::Bitmap& sizeOf) {
   // Wrapped coordinates of a centre just off the field are small negative
   // numbers, whose squares the reference's wrapping arithmetic also gets.
   const auto x = static_cast<std::int32_t>(cx);
   const auto y = static_cast<std::int32_t>(cy);
-  const EffectKernels* fast = effectKernelsFor(lanes::vectorPath());
-  if (fast != nullptr && EffectKernels::takesBlob(sizeOf.width, sizeOf.height, x, y)) {
-    fast->addBlob(field, sizeOf.width, sizeOf.height, x, y, strength, blobDistances(),
-                  kBlobDistanceStride, kBlobDistanceOffset);
+  if (kernels.addBlob != nullptr && EffectKernels::takesBlob(sizeOf.width, sizeOf.height, x, y)) {
+    kernels.addBlob(field, sizeOf.width, sizeOf.height, x, y, strength, blobDistances(),
+                    kBlobDistanceStride, kBlobDistanceOffset);
     return;
   }
   // The reference: every value, as the rule reads.
@@ -71,12 +75,17 @@ void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
 
 void thresholdBlobs(const float* field, float threshold, display::Bitmap& frame, int width,
                     int height) {
+  thresholdBlobs(chosenEffectKernels(), field, threshold, frame, width, height);
+}
+
+void thresholdBlobs(const EffectKernels& kernels, const float* field, float threshold,
+                    display::Bitmap& frame, int width, int height) {
   const std::int64_t requested = std::int64_t{width} * height;
   if (requested <= 0) return;
   const std::int64_t available = std::int64_t{frame.width} * frame.height;
   const std::int64_t count = std::min(requested, available);
-  if (const EffectKernels* fast = effectKernelsFor(lanes::vectorPath())) {
-    fast->threshold(field, static_cast<std::size_t>(count), threshold, frame.pixels);
+  if (kernels.threshold != nullptr) {
+    kernels.threshold(field, static_cast<std::size_t>(count), threshold, frame.pixels);
     return;
   }
   for (std::int64_t i = 0; i < count; ++i) {

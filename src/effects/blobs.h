@@ -76,4 +76,14 @@ void addBlob(std::uint32_t cx, std::uint32_t cy, float* field, float strength,
 void thresholdBlobs(const float* field, float threshold, display::Bitmap& frame, int width,
                     int height);
 
+struct EffectKernels;
+
+// addBlob and thresholdBlobs on the given kernels (the reference where an entry
+// is null), for comparing targets side by side; the plain forms use the
+// program's choice.
+void addBlob(const EffectKernels& kernels, std::uint32_t cx, std::uint32_t cy, float* field,
+             float strength, const display::Bitmap& sizeOf);
+void thresholdBlobs(const EffectKernels& kernels, const float* field, float threshold,
+                    display::Bitmap& frame, int width, int height);
+
 }  // namespace quarvel::effects

@@ -7,9 +7,10 @@
 
 namespace quarvel::effects {
 
-const EffectKernels* effectKernelsFor(lanes::VectorPath path) {
-  return lanes::kernelFor<const EffectKernels*>(
-      path, [](auto p) { return &effectKernels<decltype(p)::value>(); });
+EffectKernels effectKernels(lanes::VectorPath path) {
+  const EffectKernels* kernels = lanes::kernelFor<const EffectKernels*>(
+      path, [](auto p) { return &targetEffectKernels<decltype(p)::value>(); });
+  return kernels != nullptr ? *kernels : EffectKernels{};
 }
 
 const double* blobDistances() {

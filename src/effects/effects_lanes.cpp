@@ -242,7 +242,7 @@ constexpr EffectKernels kKernels{&addBlob, &threshold, &fade, &invert, &blur, &s
 namespace quarvel::effects {
 
 template <>
-const EffectKernels& effectKernels<lanes::QUARVEL_LANE_TARGET::kLanePath>() {
+const EffectKernels& targetEffectKernels<lanes::QUARVEL_LANE_TARGET::kLanePath>() {
   return QUARVEL_LANE_TARGET::kKernels;
 }
 

@@ -21,7 +21,8 @@ inline constexpr std::size_t kBlobDistanceOffset = 319 + kBlobDistanceMargin;
 inline constexpr std::size_t kBlobDistanceStride = 2 * kBlobDistanceOffset + 1;
 
 inline constexpr std::uint32_t kMaxBlurWidth = 1024;
-// Each kernel gives exactly the bits of the reference code it stands in for.
+// The 2D passes' kernels on one lane target; a null entry runs the reference
+// code. Each kernel gives exactly the bits of the reference it stands in for.
 struct EffectKernels {
   // addBlob for a centre (cx, cy), which may lie off the field of width x
   // height values: row r gets, for each column c, strength /
@@ -66,25 +67,31 @@ struct EffectKernels {
   }
 };
 
+// The table of `path`: all null for Reference and for targets this build
+// lacks, so that the callers run the reference code.
+EffectKernels effectKernels(lanes::VectorPath path);
+
+// The table of the target the program chose at start-up (lanes::vectorPath()).
+inline EffectKernels chosenEffectKernels() {
+  return effectKernels(lanes::vectorPath());
+}
+
+// Each target's table, defined in that target's kernel object.
 template <lanes::VectorPath Path>
-const EffectKernels& effectKernels();
+const EffectKernels& targetEffectKernels();
 
 template <>
-const EffectKernels& effectKernels<lanes::VectorPath::Scalar>();
+const EffectKernels& targetEffectKernels<lanes::VectorPath::Scalar>();
 template <>
-const EffectKernels& effectKernels<lanes::VectorPath::Sse2>();
+const EffectKernels& targetEffectKernels<lanes::VectorPath::Sse2>();
 template <>
-const EffectKernels& effectKernels<lanes::VectorPath::Avx2>();
+const EffectKernels& targetEffectKernels<lanes::VectorPath::Avx2>();
 template <>
-const EffectKernels& effectKernels<lanes::VectorPath::Avx512>();
+const EffectKernels& targetEffectKernels<lanes::VectorPath::Avx512>();
 template <>
-const EffectKernels& effectKernels<lanes::VectorPath::Neon>();
+const EffectKernels& targetEffectKernels<lanes::VectorPath::Neon>();
 template <>
-const EffectKernels& effectKernels<lanes::VectorPath::Simd128>();
-
-// The kernels of `path`, or nullptr for the reference path and for builds
-// without vector kernels.
-const EffectKernels* effectKernelsFor(lanes::VectorPath path);
+const EffectKernels& targetEffectKernels<lanes::VectorPath::Simd128>();
 
 const double* blobDistances();
 

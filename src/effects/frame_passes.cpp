@@ -16,17 +16,26 @@ std::uint32_t averageColor(std::uint32_t a, std::uint32_t b) {
 }
 
 void fadeFrame(display::Bitmap& frame) {
+  fadeFrame(chosenEffectKernels(), frame);
+}
+
+void fadeFrame(const EffectKernels& kernels, display::Bitmap& frame) {
   const std::size_t count = static_cast<std::size_t>(frame.width) * frame.height;
-  if (const EffectKernels* fast = effectKernelsFor(lanes::vectorPath())) {
-    fast->fade(frame.pixels, count);
+  if (kernels.fade != nullptr) {
+    kernels.fade(frame.pixels, count);
     return;
   }
   for (std::size_t i = 0; i < count; ++i) frame.pixels[i] = baseline::fadePixel(frame.pixels[i]);
 }
 
 void invertFrom(std::uint32_t x0, std::uint32_t y0, display::Bitmap& frame) {
-  if (const EffectKernels* fast = effectKernelsFor(lanes::vectorPath())) {
-    if (x0 < frame.width) fast->invert(frame.pixels, frame.width, frame.height, x0, y0);
+  invertFrom(chosenEffectKernels(), x0, y0, frame);
+}
+
+void invertFrom(const EffectKernels& kernels, std::uint32_t x0, std::uint32_t y0,
+                display::Bitmap& frame) {
+  if (kernels.invert != nullptr) {
+    if (x0 < frame.width) kernels.invert(frame.pixels, frame.width, frame.height, x0, y0);
     return;
   }
   const std::size_t width = frame.width;
@@ -39,10 +48,13 @@ void invertFrom(std::uint32_t x0, std::uint32_t y0, display::Bitmap& frame) {
 }
 
 void blurFrame(display::Bitmap& frame) {
+  blurFrame(chosenEffectKernels(), frame);
+}
+
+void blurFrame(const EffectKernels& kernels, display::Bitmap& frame) {
   if (frame.width < 3 || frame.height < 3) return;
-  const EffectKernels* fast = effectKernelsFor(lanes::vectorPath());
-  if (fast != nullptr && EffectKernels::takesBlur(frame.width, frame.height)) {
-    fast->blur(frame.pixels, frame.width, frame.height);
+  if (kernels.blur != nullptr && EffectKernels::takesBlur(frame.width, frame.height)) {
+    kernels.blur(frame.pixels, frame.width, frame.height);
     return;
   }
   // The reference, as the rule reads: pixel by pixel, in place.

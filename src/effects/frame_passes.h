@@ -25,4 +25,13 @@ void invertFrom(std::uint32_t x0, std::uint32_t y0, display::Bitmap& frame);
 // columns never change; frames narrower or lower than 3 pixels are left alone.
 void blurFrame(display::Bitmap& frame);
 
+struct EffectKernels;
+
+// The passes on the given kernels (the reference where an entry is null), for
+// comparing targets side by side; the plain forms use the program's choice.
+void fadeFrame(const EffectKernels& kernels, display::Bitmap& frame);
+void invertFrom(const EffectKernels& kernels, std::uint32_t x0, std::uint32_t y0,
+                display::Bitmap& frame);
+void blurFrame(const EffectKernels& kernels, display::Bitmap& frame);
+
 }  // namespace quarvel::effects

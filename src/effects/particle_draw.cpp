@@ -9,8 +9,12 @@
 namespace quarvel::effects {
 
 void ParticleSystem::draw(display::Bitmap& target, const display::Bitmap& sprite) const {
+  draw(chosenEffectKernels(), target, sprite);
+}
+
+void ParticleSystem::draw(const EffectKernels& kernels, display::Bitmap& target,
+                          const display::Bitmap& sprite) const {
   if (active == 0) return;
-  const EffectKernels* fast = effectKernelsFor(lanes::vectorPath());
   const auto lastX = static_cast<float>(target.width) - 1;
   const auto lastY = static_cast<float>(target.height) - 1;
   for (std::uint32_t i = 0; i < particles.size(); ++i) {
@@ -22,9 +26,10 @@ void ParticleSystem::draw(display::Bitmap& target, const display::Bitmap& sprite
     // The fast stamp covers the usual particle: finite life, all eight
     // columns on the frame. The plain loops below do every other one.
     const float factors[3] = {red, greenFactor, blue};
-    if (fast != nullptr && EffectKernels::takesStamp(sprite.width, sprite.height, factors) &&
-        fast->stamp(p.position.x, p.position.y, factors, channelMask, sprite.pixels, target.pixels,
-                    target.width, target.height)) {
+    if (kernels.stamp != nullptr &&
+        EffectKernels::takesStamp(sprite.width, sprite.height, factors) &&
+        kernels.stamp(p.position.x, p.position.y, factors, channelMask, sprite.pixels,
+                      target.pixels, target.width, target.height)) {
       continue;
     }
     for (std::uint32_t sx = 0; sx < sprite.width; ++sx) {

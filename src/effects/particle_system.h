@@ -10,6 +10,8 @@
 
 namespace quarvel::effects {
 
+struct EffectKernels;
+
 struct Particle {
   math::Vec3 position;  // pixels; z is never read
   math::Vec3 velocity;  // pixels per second; z is never read
@@ -36,6 +38,10 @@ class ParticleSystem {
   // Stamps the sprite, columns outer, at every particle; every tenth particle
   // (from the first) is tinted green.
   void draw(display::Bitmap& target, const display::Bitmap& sprite) const;
+  // draw on the given kernels (the reference where the stamp is null), for
+  // comparing targets side by side.
+  void draw(const EffectKernels& kernels, display::Bitmap& target,
+            const display::Bitmap& sprite) const;
 
   // The sprite pixel s scaled per channel by the channel masks and factors,
   // each clamped to 0..255 and truncated.

@@ -72,8 +72,8 @@ VectorPath initialPath() {
   return bestVectorPath();  // an unknown or unrunnable name changes nothing
 }
 
-// The one program-wide choice; atomic so that a benchmark may switch it while
-// another thread reads it.
+// The one program-wide choice; atomic so that a whole-run comparison may switch
+// it while the audio thread reads it.
 std::atomic<VectorPath>& current() {
   static std::atomic<VectorPath> path{initialPath()};
   return path;

@@ -24,13 +24,15 @@ bool canRun(VectorPath path);
 // Scalar where the compiler has vector extensions, else Reference.
 VectorPath bestVectorPath();
 
-// The path in use. At first use it is bestVectorPath(), or the path named by
-// the environment variable QUARVEL_VECTOR_PATH (a vectorPathName) if this
-// processor can run it, so that a whole run can be timed or checked on one target.
+// The path the program runs on, chosen at first use: bestVectorPath(), or the
+// path named by the environment variable QUARVEL_VECTOR_PATH (a
+// vectorPathName) if this processor can run it, so that a whole run can be
+// timed or checked on one target. Each subsystem's chosen kernel table reads it.
 VectorPath vectorPath();
 
-// Switches every fast path to `path`, or to bestVectorPath() if it cannot
-// run here; returns the path now in use. For benchmarks of whole runs.
+// Switches the program's choice to `path`, or to bestVectorPath() if it cannot
+// run here; returns the path now in use. Only for comparing whole runs of the
+// demo on each target in one process; single passes take a kernel table instead.
 VectorPath setVectorPath(VectorPath path);
 
 // "reference", "scalar", "sse2", "avx2", "avx512", "neon" or "simd128".

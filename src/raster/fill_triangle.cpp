@@ -45,16 +45,21 @@ void drawSpan(std::uint32_t* pixelRow, float* depthRow, float xLong, float keyLo
   }
 }
 
-ConstantSpanFill constantSpanFill(lanes::VectorPath path) {
-  return lanes::kernelFor<ConstantSpanFill>(
-      path, [](auto p) { return &fillConstantSpan<decltype(p)::value>; });
-}
-
 }  // namespace
+
+RasterKernels rasterKernels(lanes::VectorPath path) {
+  return {lanes::kernelFor<ConstantSpanFill>(
+      path, [](auto p) { return &fillConstantSpan<decltype(p)::value>; })};
+}
 
 void fillTriangle(math::Vec4 a, math::Vec4 b, math::Vec4 c, display::Bitmap& target, float* depth,
                   std::uint32_t colour) {
-  const ConstantSpanFill fast = constantSpanFill(lanes::vectorPath());
+  fillTriangle(chosenRasterKernels(), a, b, c, target, depth, colour);
+}
+
+void fillTriangle(const RasterKernels& kernels, math::Vec4 a, math::Vec4 b, math::Vec4 c,
+                  display::Bitmap& target, float* depth, std::uint32_t colour) {
+  const ConstantSpanFill fast = kernels.constantSpan;
   // Only a strictly greater y swaps, so equal rows keep their argument order.
   math::Vec4 p = a;
   math::Vec4 q = b;

@@ -19,4 +19,11 @@ namespace quarvel::raster {
 void fillTriangle(math::Vec4 a, math::Vec4 b, math::Vec4 c, display::Bitmap& target, float* depth,
                   std::uint32_t colour);
 
+struct RasterKernels;
+
+// fillTriangle on the given kernels (the reference where an entry is null),
+// for comparing targets side by side; the plain form uses the program's choice.
+void fillTriangle(const RasterKernels& kernels, math::Vec4 a, math::Vec4 b, math::Vec4 c,
+                  display::Bitmap& target, float* depth, std::uint32_t colour);
+
 }  // namespace quarvel::raster

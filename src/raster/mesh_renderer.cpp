@@ -71,7 +71,7 @@ void MeshRenderer::fillScreenTriangle(const Vec4& a, const Vec4& b, const Vec4& 
   for (const Vec4* v : {&a, &b, &c}) {
     if (!(v->x >= minX && v->x <= maxX && v->y >= minY && v->y <= maxY)) return;
   }
-  fillTriangle(a, b, c, *target, depth.data(), colour);
+  fillTriangle(kernels, a, b, c, *target, depth.data(), colour);
 }
 
 void MeshRenderer::render(const Vec3* vertices, const std::int32_t* indices,

@@ -8,6 +8,7 @@
 #include "math/mat4.h"
 #include "math/vec3.h"
 #include "math/vec4.h"
+#include "raster/raster_lanes.h"
 
 namespace quarvel::raster {
 
@@ -58,6 +59,8 @@ class MeshRenderer {
   math::Mat4 view = math::identity();        // world to eye
   math::Mat4 projection = math::identity();  // eye to clip, from perspective()
   display::Bitmap* target;                   // not owned
+  // The spans' kernels: the program's choice, or a benchmark's.
+  RasterKernels kernels = chosenRasterKernels();
   Viewport viewport;
   std::vector<float> depth;  // laid out like target's pixels
 

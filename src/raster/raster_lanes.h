@@ -1,4 +1,4 @@
-// The triangle fill's vector kernel: one definition for each lane target.
+// The triangle fill's vector kernels: one table of them for each lane target.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +18,19 @@ using ConstantSpanFill = void (*)(std::uint32_t* pixels, float* depth, std::size
 // key other than 0 exactly as it is (0 could turn -0 into +0).
 inline bool takesConstantSpan(float step, float key) {
   return step == 0.0f && key != 0.0f;
+}
+
+// The raster's kernels on one lane target; a null entry runs the reference code.
+struct RasterKernels {
+  ConstantSpanFill constantSpan;
+};
+
+// The table of `path`: all null for Reference and for targets this build lacks.
+RasterKernels rasterKernels(lanes::VectorPath path);
+
+// The table of the target the program chose at start-up (lanes::vectorPath()).
+inline RasterKernels chosenRasterKernels() {
+  return rasterKernels(lanes::vectorPath());
 }
 
 template <lanes::VectorPath Path>

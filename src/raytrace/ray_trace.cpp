@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "effects/frame_passes.h"
-#include "lanes/vector_path.h"
 #include "raytrace/ray_trace_fast.h"
 #include "raytrace/shading.h"
 
@@ -140,8 +139,12 @@ void tracePixel(const Ray& ray, const RayScene& scene, std::uint32_t& pixel) {
 }
 
 void traceFrame(const CameraRayTable& rays, const RayScene& scene, display::Bitmap& frame) {
-  const lanes::VectorPath path = lanes::vectorPath();
-  if (path != lanes::VectorPath::Reference && traceFrameFast(path, rays, scene, frame)) return;
+  traceFrame(chosenRayTraceKernels(), rays, scene, frame);
+}
+
+void traceFrame(const RayTraceKernels& kernels, const CameraRayTable& rays, const RayScene& scene,
+                display::Bitmap& frame) {
+  if (traceFrameFast(kernels, rays, scene, frame)) return;
   // The reference: every ray in order through the scalar functions above.
   const std::size_t pixelCount = std::size_t{frame.width} * frame.height;
   const std::size_t count = std::min(rays.size(), pixelCount);

@@ -54,4 +54,11 @@ std::optional<ReflectedHit> traceReflected(const Ray& ray, const RayScene& scene
 // colour when the bounce hits too; a miss leaves the pixel untouched.
 void traceFrame(const CameraRayTable& rays, const RayScene& scene, display::Bitmap& frame);
 
+struct RayTraceKernels;
+
+// traceFrame on the given kernels (the reference where the entry is null), for
+// comparing targets side by side; the plain form uses the program's choice.
+void traceFrame(const RayTraceKernels& kernels, const CameraRayTable& rays, const RayScene& scene,
+                display::Bitmap& frame);
+
 }  // namespace quarvel::raytrace

@@ -133,18 +133,15 @@ bool mayHit(const DirectionBox& box, const SphereBound& sphere) {
   return !(reach * reach * (1.0 + std::ldexp(1.0, -40)) < sphere.limit);
 }
 
-using RunFunction = std::size_t (*)(const Ray*, std::size_t, const SceneView&, std::uint32_t*,
-                                    std::size_t*);
-
-RunFunction runFor(lanes::VectorPath path) {
-  return lanes::kernelFor<RunFunction>(path, [](auto p) { return &traceRun<decltype(p)::value>; });
-}
-
 }  // namespace
 
-bool traceFrameFast(lanes::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
-                    display::Bitmap& frame) {
-  const RunFunction run = runFor(path);
+RayTraceKernels rayTraceKernels(lanes::VectorPath path) {
+  return {lanes::kernelFor<TraceRun>(path, [](auto p) { return &traceRun<decltype(p)::value>; })};
+}
+
+bool traceFrameFast(const RayTraceKernels& kernels, const CameraRayTable& rays,
+                    const RayScene& scene, display::Bitmap& frame) {
+  const TraceRun run = kernels.traceRun;
   if (run == nullptr || !takesScene(scene.spheres.size())) return false;
   const std::size_t count = std::min(rays.size(), std::size_t{frame.width} * frame.height);
   if (count == 0) return true;

@@ -4,17 +4,17 @@
 #include <cstdint>
 
 #include "display/bitmap.h"
-#include "lanes/vector_path.h"
 #include "raytrace/camera_rays.h"
 #include "raytrace/ray_scene.h"
+#include "raytrace/ray_trace_lanes.h"
 
 namespace quarvel::raytrace {
 
-// Does what traceFrame's reference loop does, bit for bit, on the given vector
-// path (not Reference). Returns false, having written nothing, when this build
-// has no kernels for that path.
-bool traceFrameFast(lanes::VectorPath path, const CameraRayTable& rays, const RayScene& scene,
-                    display::Bitmap& frame);
+// Does what traceFrame's reference loop does, bit for bit, with the given
+// kernels. Returns false, having written nothing, when the table has no kernel
+// or the scene does not suit it.
+bool traceFrameFast(const RayTraceKernels& kernels, const CameraRayTable& rays,
+                    const RayScene& scene, display::Bitmap& frame);
 
 // One step of the reference frame pass: traces `ray` and, if it hits, sets
 // `pixel` to its colour (averaged with the bounce's when that hits too).

@@ -1,4 +1,4 @@
-// The ray tracer's vector kernel: one definition for each lane target.
+// The ray tracer's vector kernel: one table of it for each lane target.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +28,22 @@ struct SceneView {
 // Whether traceRun may run on a scene: sphere indices must fit its int32 lanes.
 inline bool takesScene(std::size_t sphereCount) {
   return sphereCount < static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max());
+}
+
+using TraceRun = std::size_t (*)(const Ray* rays, std::size_t count, const SceneView& scene,
+                                 std::uint32_t* pixels, std::size_t* undecided);
+
+// The ray tracer's kernels on one lane target; a null entry runs the reference code.
+struct RayTraceKernels {
+  TraceRun traceRun;  // see traceRun below; may run where takesScene holds
+};
+
+// The table of `path`: all null for Reference and for targets this build lacks.
+RayTraceKernels rayTraceKernels(lanes::VectorPath path);
+
+// The table of the target the program chose at start-up (lanes::vectorPath()).
+inline RayTraceKernels chosenRayTraceKernels() {
+  return rayTraceKernels(lanes::vectorPath());
 }
 
 template <lanes::VectorPath Path>

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "effects/effects_lanes.h"
 #include "effects/particle_sprite.h"
 #include "effects/particle_system.h"
 #include "support/vector_paths.h"
@@ -134,7 +135,7 @@ TEST_P(ParticlesOnEveryTarget, SameBitsAsTheReference) {
   const float lives[] = {
       1.0f, 0.0f, -0.5f, 14.0f, 3.7f, 1e30f, std::numeric_limits<float>::quiet_NaN()};
   const std::size_t n = std::size(places);
-  expectSameAsReference("fountain", [&] {
+  expectSameAsReference("fountain", [&](lanes::VectorPath path) {
     DemoRandom random;
     ParticleSystem system(n * n * 2, {0, 0, 0}, random);
     system.channelMask[0] = 3;  // masks scale channels before the factors
@@ -147,7 +148,7 @@ TEST_P(ParticlesOnEveryTarget, SameBitsAsTheReference) {
     display::Bitmap spriteView{sprite.data(), 8, 8};
     testing::Words pixels = testing::noise(320 * 240, 6);
     display::Bitmap frame{pixels.data(), 320, 240};
-    system.draw(frame, spriteView);
+    system.draw(effectKernels(path), frame, spriteView);
     return pixels;
   });
 }

@@ -293,7 +293,9 @@ TEST_P(FillOnEveryTarget, SameBitsAsTheReference) {
   // -inf, whose key is -0, and 0, whose key is -inf.
   const float flat[] = {-0.5f, -0.25f, -0.9999f, -kInf, 0.0f};
   for (int variant = 0; variant < 3; ++variant) {
-    expectSameAsReference("variant " + std::to_string(variant), [&] {
+    expectSameAsReference("variant " + std::to_string(variant), [&](lanes::VectorPath path) {
+      // A target whose table came out empty would only compare the reference with itself.
+      EXPECT_EQ(rasterKernels(path).constantSpan == nullptr, path == lanes::VectorPath::Reference);
       std::mt19937 random(variant);
       std::uniform_real_distribution<float> position(-2.0f, 41.0f), depth(-1.0f, -0.1f),
           stored(-4.0f, 1.0f);
@@ -309,7 +311,7 @@ TEST_P(FillOnEveryTarget, SameBitsAsTheReference) {
           p = {std::clamp(position(random), 0.0f, 39.0f), std::clamp(position(random), 0.0f, 39.0f),
                n % 2 == 0 ? z : depth(random), 1};
         }
-        fillTriangle(v[0], v[1], v[2], target, depths.data(), n + 1);
+        fillTriangle(rasterKernels(path), v[0], v[1], v[2], target, depths.data(), n + 1);
       }
       testing::Words out = pixels;
       testing::appendWords(out, depths);
