@@ -11,9 +11,13 @@ function(defined_symbols out)
   string(REPLACE "\n" ";" lines "${listing}")
   set(symbols "")
   foreach(line IN LISTS lines)
-    # "name type value size"; member headers end with ':' and have no type.
+    # "name type value size"; member headers end with ':' and have no type. DW.ref.* is the
+    # compiler's pointer to the exception personality routine: data, the same in every object.
     if(line MATCHES "^([^ ]+) [A-Za-z] ")
-      list(APPEND symbols "${CMAKE_MATCH_1}")
+      set(symbol "${CMAKE_MATCH_1}")
+      if(NOT symbol MATCHES "^DW\\.ref\\.")
+        list(APPEND symbols "${symbol}")
+      endif()
     endif()
   endforeach()
   set(${out} "${symbols}" PARENT_SCOPE)
