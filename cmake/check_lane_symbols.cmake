@@ -11,11 +11,12 @@ function(defined_symbols out)
   string(REPLACE "\n" ";" lines "${listing}")
   set(symbols "")
   foreach(line IN LISTS lines)
-    # "name type value size"; member headers end with ':' and have no type. DW.ref.* is the
-    # compiler's pointer to the exception personality routine: data, the same in every object.
+    # "name type value size"; member headers end with ':' and have no type. Data that is the
+    # same in every object is no clash: DW.ref.* (the pointer to the exception personality
+    # routine) and type information with its name (_ZTI, _ZTS; the sanitizers emit them).
     if(line MATCHES "^([^ ]+) [A-Za-z] ")
       set(symbol "${CMAKE_MATCH_1}")
-      if(NOT symbol MATCHES "^DW\\.ref\\.")
+      if(NOT symbol MATCHES "^(DW\\.ref\\.|_ZTI|_ZTS)")
         list(APPEND symbols "${symbol}")
       endif()
     endif()
