@@ -48,7 +48,7 @@ const MixKernels& mixKernels<lanes::VectorPath::Simd128>();
 const MixKernels& mixKernels(lanes::VectorPath path);
 
 // The kernels the program mixes with on `path`: those of `path`, except that the AVX-512 path
-// mixes with AVX2's and the SIMD128 path with the reference's. Sixteen frames a round are slower here (bench_music): a step of 1.0 or more
+// mixes with AVX2's. Sixteen frames a round are slower there (bench_music): a step of 1.0 or more
 // spreads them over more than one window of 16 values, so each value is loaded alone, and the
 // short passes between the ends of short loops leave long partial rounds.
 const MixKernels& mixKernelsFor(lanes::VectorPath path);

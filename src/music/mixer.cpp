@@ -258,9 +258,6 @@ const MixKernels& mixKernels(lanes::VectorPath path) {
 
 const MixKernels& mixKernelsFor(lanes::VectorPath path) {
   using P = lanes::VectorPath;
-  // The SIMD128 kernels' sound differs from the reference's under node (an open fault), so the
-  // browser mixes with the reference until they match.
-  if (path == P::Simd128) return mixKernels(P::Reference);
   return mixKernels(path == P::Avx512 ? P::Avx2 : path);
 }
 

@@ -186,7 +186,12 @@ template <std::size_t... I>
 
 template <class Frames>
 std::uint64_t rampOn(Frames frames8, float* out, std::uint32_t frames, const std::int16_t* x,
-                     std::uint64_t delta, float& gL, float& gR, float stepL, float stepR) {
+                     std::uint64_t delta, float& gainL, float& gainR, float stepL, float stepR) {
+  // Gains in locals, not behind references that `out` might alias: clang 14 for WebAssembly
+  // built a gain vector's first lane with a splat load placed after the round's later stores
+  // to that gain, so the lane held the gain of the round's end.
+  float gL = gainL;
+  float gR = gainR;
   for (; frames >= kLanes; frames -= kLanes, out += 2 * kLanes) {
     const Floats gainsLow = nextGains(gL, gR, stepL, stepR, std::make_index_sequence<kLanes>{});
     const Floats gainsHigh = nextGains(gL, gR, stepL, stepR, std::make_index_sequence<kLanes>{});
@@ -201,6 +206,8 @@ std::uint64_t rampOn(Frames frames8, float* out, std::uint32_t frames, const std
     gL += stepL;
     gR += stepR;
   }
+  gainL = gL;
+  gainR = gR;
   return p;
 }
 

@@ -1,6 +1,5 @@
 // Mixer and block renderer: loop edges, ramps cut short, block timing, and the vector paths
 // against the reference path (the same sums, voice states and PCM values).
-#include <bit>
 #include <limits>
 #include <vector>
 
@@ -236,8 +235,8 @@ quarvel::testing::Words mixRandomBlocks(const MixKernels& kernels) {
       out.insert(out.end(), {v.sample != nullptr, v.position, v.positionFraction, v.direction,
                              std::uint32_t(v.lastLeftTarget), std::uint32_t(v.lastRightTarget),
                              std::uint32_t(v.currentLeft), std::uint32_t(v.currentRight),
-                             v.rampFramesLeft, std::bit_cast<std::uint32_t>(v.rampLeftStep),
-                             std::bit_cast<std::uint32_t>(v.rampRightStep)});
+                             v.rampFramesLeft, __builtin_bit_cast(std::uint32_t, v.rampLeftStep),
+                             __builtin_bit_cast(std::uint32_t, v.rampRightStep)});
     }
   }
   for (Voice& v : state.voices) v.sample = nullptr;
