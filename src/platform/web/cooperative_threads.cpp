@@ -4,6 +4,7 @@
 #include <emscripten/emscripten.h>
 #include <emscripten/fiber.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -27,6 +28,9 @@ namespace {
 // of a switch is far smaller than its stack.
 constexpr std::size_t kThreadStackBytes = 256 * 1024;
 constexpr std::size_t kAsyncifyBytes = 64 * 1024;
+// The compiler assumes a 16-byte-aligned stack pointer and may form a local's address by
+// setting low bits instead of adding them; malloc only aligns to 8.
+constexpr std::uintptr_t kStackAlignment = 16;
 
 }  // namespace
 
@@ -62,14 +66,16 @@ double CooperativeThreads::now() {
 
 ThreadHandle CooperativeThreads::start(ThreadProcedure procedure, void* context) {
   auto fiber = std::make_unique<Fiber>();
-  fiber->stack.resize(kThreadStackBytes);
   fiber->owner = this;
   fiber->procedure = procedure;
   fiber->procedureContext = context;
   fiber->deadline = now();
+  fiber->stack.resize(kThreadStackBytes + kStackAlignment);
+  const auto base = reinterpret_cast<std::uintptr_t>(fiber->stack.data());
+  const std::uintptr_t skip = (kStackAlignment - base % kStackAlignment) % kStackAlignment;
   emscripten_fiber_init(&fiber->context, &CooperativeThreads::enter, fiber.get(),
-                        fiber->stack.data(), fiber->stack.size(), fiber->asyncifyStack.data(),
-                        fiber->asyncifyStack.size());
+                        fiber->stack.data() + skip, kThreadStackBytes,
+                        fiber->asyncifyStack.data(), fiber->asyncifyStack.size());
   threads_.push_back(std::move(fiber));
   return static_cast<ThreadHandle>(threads_.size());
 }
