@@ -193,7 +193,16 @@ using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
 
 // Byte by byte a + b, saturating at 255.
 [[gnu::always_inline]] inline Pixels8 saturatingAdd(Pixels8 a, Pixels8 b) {
-#if defined(QUARVEL_LANE_SCALAR) || !defined(__x86_64__)
+#if defined(__wasm_simd128__) && !defined(QUARVEL_LANE_SCALAR)
+  v128_t x[2];
+  v128_t y[2];
+  std::memcpy(x, &a, sizeof a);
+  std::memcpy(y, &b, sizeof b);
+  x[0] = wasm_u8x16_add_sat(x[0], y[0]);
+  x[1] = wasm_u8x16_add_sat(x[1], y[1]);
+  std::memcpy(&a, x, sizeof a);
+  return a;
+#elif defined(QUARVEL_LANE_SCALAR) || !defined(__x86_64__)
   using Bytes = std::uint8_t __attribute__((vector_size(32)));
   const auto x = __builtin_bit_cast(Bytes, a);
   const auto sum = x + __builtin_bit_cast(Bytes, b);
