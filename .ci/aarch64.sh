@@ -6,13 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d /tmp/quarvel-aarch64.XXXXXX)
 
-fail() {
-  echo "aarch64.sh: FAILED: $*" >&2
-  exit 1
-}
-step() { echo "== aarch64.sh: $*"; }
-
-source .ci/common.sh
+source .ci/common.sh  # fail, step, need_packages, build_preset
 
 # --- tools -------------------------------------------------------------------
 need_packages cmake ninja-build googletest g++-aarch64-linux-gnu qemu-user

@@ -7,11 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 work=$(mktemp -d /tmp/quarvel-hashes.XXXXXX)
 
-fail() {
-  echo "hashes.sh: FAILED: $*" >&2
-  exit 1
-}
-step() { echo "== hashes.sh: $*"; }
+source .ci/common.sh  # fail, step, need_packages, build_preset
 
 cleanup() {  # the logs stay; the Wine prefix (700 MB) goes
   if [[ -n "${WINEPREFIX:-}" ]]; then
@@ -20,8 +16,6 @@ cleanup() {  # the logs stay; the Wine prefix (700 MB) goes
   fi
 }
 trap cleanup EXIT
-
-source .ci/common.sh
 
 # --- tools -------------------------------------------------------------------
 need_packages cmake ninja-build python3 emscripten nodejs googletest g++-mingw-w64-x86-64-posix \

@@ -6,12 +6,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 work=$(mktemp -d /tmp/quarvel-web.XXXXXX)
 
-fail() {
-  echo "web.sh: FAILED: $*" >&2
-  exit 1
-}
-step() { echo "== web.sh: $*"; }
-source .ci/common.sh
+source .ci/common.sh  # fail, step, need_packages, build_preset
 
 # --- tools -------------------------------------------------------------------
 need_packages cmake ninja-build emscripten chromium python3 python3-websocket python3-pil python3-numpy

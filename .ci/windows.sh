@@ -8,19 +8,13 @@ root=$(pwd)
 work=$(mktemp -d /tmp/quarvel-windows.XXXXXX)
 pids=()
 
-fail() {
-  echo "windows.sh: FAILED: $*" >&2
-  exit 1
-}
-step() { echo "== windows.sh: $*"; }
+source .ci/common.sh  # fail, step, need_packages, build_preset
 
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k 2>/dev/null || true; fi
 }
 trap cleanup EXIT
-
-source .ci/common.sh
 
 # --- tools -------------------------------------------------------------------
 need_packages cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool \
