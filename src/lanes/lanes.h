@@ -193,16 +193,7 @@ using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
 
 // Byte by byte a + b, saturating at 255.
 [[gnu::always_inline]] inline Pixels8 saturatingAdd(Pixels8 a, Pixels8 b) {
-#if defined(__wasm_simd128__) && !defined(QUARVEL_LANE_SCALAR)
-  v128_t x[2];
-  v128_t y[2];
-  std::memcpy(x, &a, sizeof a);
-  std::memcpy(y, &b, sizeof b);
-  x[0] = wasm_u8x16_add_sat(x[0], y[0]);
-  x[1] = wasm_u8x16_add_sat(x[1], y[1]);
-  std::memcpy(&a, x, sizeof a);
-  return a;
-#elif defined(QUARVEL_LANE_SCALAR) || !defined(__x86_64__)
+#if defined(QUARVEL_LANE_SCALAR) || !(defined(__x86_64__) || defined(__wasm_simd128__))
   using Bytes = std::uint8_t __attribute__((vector_size(32)));
   const auto x = __builtin_bit_cast(Bytes, a);
   const auto sum = x + __builtin_bit_cast(Bytes, b);
@@ -212,12 +203,20 @@ using Pixels8 = std::uint32_t __attribute__((vector_size(32)));
   return __builtin_bit_cast(
       Pixels8, _mm256_adds_epu8(__builtin_bit_cast(__m256i, a), __builtin_bit_cast(__m256i, b)));
 #else
-  __m128i x[2];
-  __m128i y[2];
+  // Two 16-byte registers.
+#if defined(__wasm_simd128__)
+  using Register = v128_t;
+  const auto add = [](Register x, Register y) { return wasm_u8x16_add_sat(x, y); };
+#else
+  using Register = __m128i;
+  const auto add = [](Register x, Register y) { return _mm_adds_epu8(x, y); };
+#endif
+  Register x[2];
+  Register y[2];
   std::memcpy(x, &a, sizeof a);
   std::memcpy(y, &b, sizeof b);
-  x[0] = _mm_adds_epu8(x[0], y[0]);
-  x[1] = _mm_adds_epu8(x[1], y[1]);
+  x[0] = add(x[0], y[0]);
+  x[1] = add(x[1], y[1]);
   std::memcpy(&a, x, sizeof a);
   return a;
 #endif
