@@ -1,6 +1,7 @@
 // Mixer and block renderer: loop edges, ramps cut short, block timing, and the vector paths
 // against the reference path (the same sums, voice states and PCM values).
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -74,17 +75,22 @@ TEST_F(Mixer, AStepBeyondALoopLengthWrapsOntoTheLoop) {
 }
 
 TEST_F(Mixer, PingPongFromTheFirstValueNeverReadsBeforeIt) {
-  // Backward 1024 / 2^32 above value 0 at a step of 511 / 2^32: three frames reach the start,
-  // though the end search's 8.24 estimate (step 256 / 2^32) says four.
-  OwnedSample s({5, -7, 9, -11, 13}, kLoopPingPong, 0, 5);
-  Voice& voice = play(s.sample, 255, 255);
-  voice.direction = kBackward;
-  voice.positionFraction = 1024;
-  voice.stepInteger = 0;
-  voice.stepFraction = 511;
-  for (float v : mix(4)) EXPECT_NEAR(v, 5.0f, 0.001f);
-  EXPECT_EQ(voice.direction, kForward);
-  EXPECT_EQ(voice.position, 0u);
+  // Backward from 1024 / 2^32 above value 0: three frames reach the start, though the end
+  // search's 8.24 estimate (a step of 256 / 2^32) says four. The fourth frame's position lies
+  // below zero (-509 or -506 / 2^32, an odd and an even one), turns to 508 or 505 / 2^32 and
+  // moves on forward.
+  for (const auto& [step, fraction] : {std::pair{511u, 1019u}, std::pair{510u, 1015u}}) {
+    OwnedSample s({5, -7, 9, -11, 13}, kLoopPingPong, 0, 5);
+    Voice& voice = play(s.sample, 255, 255);
+    voice.direction = kBackward;
+    voice.positionFraction = 1024;
+    voice.stepInteger = 0;
+    voice.stepFraction = step;
+    for (float v : mix(4)) EXPECT_NEAR(v, 5.0f, 0.001f) << step;
+    EXPECT_EQ(voice.direction, kForward) << step;
+    EXPECT_EQ(voice.position, 0u) << step;
+    EXPECT_EQ(voice.positionFraction, fraction) << step;
+  }
 }
 
 // Ramps from a settled gain are pinned by the whole-demo run; a target changed mid-ramp is not.
