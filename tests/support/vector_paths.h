@@ -6,7 +6,6 @@
 #include <ostream>
 #include <random>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -60,21 +59,11 @@ class LaneTargetTest : public ::testing::TestWithParam<lanes::VectorPath> {
   // Runs work(VectorPath::Reference) and work(this row's target); work builds
   // its own input, runs it on the kernel table of the path it is given and
   // returns what it produced. Expects the same words, and names the first one
-  // that differs. A work taking no path still runs under the program-wide
-  // choice, switched between the two calls: only the mixer, until it has a table.
+  // that differs.
   template <class Work>
   void expectSameAsReference(const std::string& name, Work work) {
-    Words expected;
-    Words got;
-    if constexpr (std::is_invocable_v<Work, lanes::VectorPath>) {
-      expected = work(lanes::VectorPath::Reference);
-      got = work(GetParam());
-    } else {
-      lanes::setVectorPath(lanes::VectorPath::Reference);
-      expected = work();
-      lanes::setVectorPath(GetParam());
-      got = work();
-    }
+    const Words expected = work(lanes::VectorPath::Reference);
+    const Words got = work(GetParam());
     std::size_t at = 0;
     while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
     EXPECT_TRUE(at == got.size() && at == expected.size())
