@@ -2,6 +2,7 @@
 // command line as a user runs it.
 #include <png.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -111,6 +112,18 @@ TEST(CaptureCommand, HashesOneLinePerFrameOfTheRangeThenTheSound) {
   EXPECT_EQ(a.substr(63, 6), "sound ");
   EXPECT_EQ(b.substr(0, 21), a.substr(21, 21));
   EXPECT_NE(b.substr(21), a.substr(63)) << "the shorter run played less music";
+}
+
+// Shown in real time, the same frames take at least their blanks' time:
+// twenty frames at 10 per second, two seconds (far more than they take to draw).
+TEST(CaptureCommand, InRealTimeTheSameFramesTakeTheirTime) {
+  const ToolFolder folder;
+  ASSERT_EQ(folder.run(kCapture + " --fps 10 --frames 0:19 --hashes a.txt"), 0);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(folder.run(kCapture + " --fps 10 --frames 0:19 --hashes b.txt --real-time"), 0);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took.count(), 2.0);
+  EXPECT_EQ(readFile(folder.dir / "a.txt"), readFile(folder.dir / "b.txt"));
 }
 
 TEST(CaptureCommand, OnATerminalTheDemosLinesGoAboveTheBar) {

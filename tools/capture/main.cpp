@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/video_encoder.h"
@@ -51,6 +52,9 @@ constexpr const char* kUsage =
     "                 beside the program's folder)\n"
     "  --stats        per scene: frames, median and 95th percentile cost per frame;\n"
     "                 then the run's wall time, its speed and the vector path used\n"
+    "  --real-time    show each frame at its vertical blank by the wall clock, as a\n"
+    "                 screen would (the whole demo takes 80 s): --stats then counts\n"
+    "                 what frames cost after that wait, as a window's or a page's do\n"
     "  --help         this text\n"
     "  --version      the release number\n";
 
@@ -66,6 +70,7 @@ struct Options {
   std::uint32_t fps = 60;
   std::optional<fs::path> data;
   bool stats = false;
+  bool realTime = false;
 };
 
 bool parseNumber(const std::string& text, std::uint64_t& out) {
@@ -88,6 +93,10 @@ std::optional<Options> parse(const std::vector<std::string>& args) {
     };
     if (arg == "--stats") {
       o.stats = true;
+      continue;
+    }
+    if (arg == "--real-time") {
+      o.realTime = true;
       continue;
     }
     if (arg == "-h" || arg == "--help") {
@@ -278,6 +287,7 @@ int main(int argc, char** argv) {
 
   bool writeFailed = false;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> frameHashes;
+  const auto paceStart = std::chrono::steady_clock::now();
   headless.setFrameSink([&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t width,
                             std::uint32_t height) {
     if (o.pngDir && index >= o.first && (!o.last || index <= *o.last)) {
@@ -298,6 +308,12 @@ int main(int argc, char** argv) {
     bar.update(std::min(index + 1, expected),
                encoder ? ", " + std::to_string(encoder->framesEncoded()) + " encoded" : "");
     if (o.last && index == *o.last) headless.pressEscape();
+    // Frame N shows at the (N + 1)th vertical blank; a late frame shows at once.
+    if (o.realTime) {
+      std::this_thread::sleep_until(
+          paceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                          std::chrono::duration<double>(static_cast<double>(index + 1) / o.fps)));
+    }
   });
 
   FrameCosts costs;
