@@ -287,7 +287,7 @@ int main(int argc, char** argv) {
 
   bool writeFailed = false;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> frameHashes;
-  const auto paceStart = std::chrono::steady_clock::now();
+  const auto runStart = std::chrono::steady_clock::now();
   headless.setFrameSink([&](std::uint64_t index, const std::uint32_t* pixels, std::uint32_t width,
                             std::uint32_t height) {
     if (o.pngDir && index >= o.first && (!o.last || index <= *o.last)) {
@@ -311,13 +311,12 @@ int main(int argc, char** argv) {
     // Frame N shows at the (N + 1)th vertical blank; a late frame shows at once.
     if (o.realTime) {
       std::this_thread::sleep_until(
-          paceStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+          runStart + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                           std::chrono::duration<double>(static_cast<double>(index + 1) / o.fps)));
     }
   });
 
   FrameCosts costs;
-  const auto runStart = std::chrono::steady_clock::now();
   int result = 0;
   {
     const quarvel::tools::LinesAboveBar outLines(std::cout, bar);
