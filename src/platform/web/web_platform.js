@@ -59,6 +59,7 @@ mergeInto(LibraryManager.library, {
     startFrame: -1,    // the context's frame at which the loop started, once known
     lateFrames: 0,
     hiddenAt: -1,      // the context's time when the page was hidden, while it is
+    resumeAsked: false,  // an animation frame will resume the context
 
     // Plays a copy of the looping buffer. Runs on the audio thread (inside a
     // worklet) or, without worklets, on the page's thread. Messages:
@@ -223,13 +224,28 @@ mergeInto(LibraryManager.library, {
             QuarvelPage.pausedMs -= (context.currentTime - QuarvelSound.hiddenAt) * 1000;
             QuarvelSound.hiddenAt = -1;
             // Shown again before the context had stopped.
-            if (document.visibilityState !== 'hidden') context.resume().catch(function() {});
+            if (document.visibilityState !== 'hidden') QuarvelSound.resumeOnFrame(context);
           }).catch(function() {});
         }
       } else if (context && context.state === 'suspended') {
-        context.resume().catch(function() {});
+        QuarvelSound.resumeOnFrame(context);
       }
       QuarvelPage.update();
+    },
+
+    // The sound, and the demo's clock with it, go on at the next animation
+    // frame: a page back in sight may wait a while for its first one, and a
+    // clock running meanwhile would show as one long step between pictures.
+    resumeOnFrame: function(context) {
+      if (QuarvelSound.resumeAsked) return;
+      QuarvelSound.resumeAsked = true;
+      requestAnimationFrame(function() {
+        QuarvelSound.resumeAsked = false;
+        if (QuarvelSound.context === context && context.state === 'suspended' &&
+            document.visibilityState !== 'hidden') {
+          context.resume().catch(function() {});
+        }
+      });
     },
   },
 
